@@ -1,0 +1,20 @@
+#include "host/library.h"
+
+#include "capture/screen_shot.h"
+
+#include <new>
+
+const char kUnloadMessage[] = "Plugin unloaded by DLL_PROCESS_DETACH";
+
+bool StartLibrary() {
+    // A failed allocation leaves the global null; every user checks it, so
+    // the host survives a library that cannot work.
+    ScreenShot = new (std::nothrow) TScreenShot();
+    return true;
+}
+
+void StopLibrary() {
+    OutputDebugStringA(kUnloadMessage);
+    delete ScreenShot;
+    ScreenShot = nullptr;
+}

@@ -1,0 +1,220 @@
+#include "capture/dib.h"
+#include "common/handles.h"
+#include "tests/support/bmp_file.h"
+#include "tests/support/screen.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+namespace {
+
+// A device-dependent bitmap with a known pattern: colour (x * 40, y * 40, 200).
+HBITMAP MakePatternBitmap(int width, int height) {
+    WindowDc screen(nullptr);
+    UniqueDc memory(CreateCompatibleDC(screen.get()));
+    HBITMAP bitmap = CreateCompatibleBitmap(screen.get(), width, height);
+    Selection selected(memory.get(), bitmap);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) SetPixel(memory.get(), x, y, RGB(x & 1 ? 255 : 0, y & 1 ? 255 : 0, 255));
+    return bitmap;
+}
+
+TEST(DibSizes, ScanLinesArePaddedToFourBytes) {
+    EXPECT_EQ(ScanLineBytes(0), 0);
+    EXPECT_EQ(ScanLineBytes(1), 4);       // 1-bit, 1 pixel
+    EXPECT_EQ(ScanLineBytes(24), 4);      // 24-bit, 1 pixel: 3 bytes and 1 filling
+    EXPECT_EQ(ScanLineBytes(32 * 3), 12);  // 32-bit rows need no filling
+    EXPECT_EQ(ScanLineBytes(24 * 5), 16);
+    EXPECT_EQ(ScanLineBytes(33), 8);
+}
+
+TEST(DibSizes, ColourTableFollowsBitCountUnlessColoursAreCounted) {
+    BITMAPINFOHEADER header{};
+    header.biSize = 40;
+    const std::pair<WORD, uint32_t> expected[] = {{1, 2}, {4, 16}, {8, 256}, {16, 0}, {24, 0}, {32, 0}};
+    for (auto [bits, colours] : expected) {
+        header.biBitCount = bits;
+        EXPECT_EQ(DibColorCount(&header), colours) << bits;
+        EXPECT_EQ(DibColorTableSize(&header), colours * 4) << bits;
+    }
+    header.biBitCount = 8;
+    header.biClrUsed = 17;
+    EXPECT_EQ(DibColorCount(&header), 17u);
+    EXPECT_EQ(DibColorTableSize(&header), 68u);
+
+    EXPECT_TRUE(IsInfoHeader(&header));
+    header.biSize = 108;  // a V4 header is not the 40-byte one
+    EXPECT_FALSE(IsInfoHeader(&header));
+}
+
+TEST(DibSizes, BitCountRaisedToNextDibFormat) {
+    const std::pair<int32_t, int32_t> expected[] = {{0, 1},  {1, 1},   {2, 4},   {4, 4},   {5, 8},   {8, 8},
+                                                    {9, 24}, {15, 24}, {16, 24}, {24, 24}, {25, 32}, {32, 32},
+                                                    {33, 33}, {64, 64}};
+    for (auto [depth, bits] : expected) EXPECT_EQ(DibBitCountForDepth(depth), bits) << depth;
+}
+
+TEST(DisplayColours, CountMatchesScreenDepthAndSaturates) {
+    WindowDc screen(nullptr);
+    const int bits = ScreenBitsPerPixel();
+    const int depth = ExpectedDisplayDepth();
+    if (depth != 0) {
+        EXPECT_EQ(bits, depth == 24 ? 32 : depth) << "Wine's pixel size on an Xvfb screen of depth " << depth;
+    }
+    const int32_t expected = bits >= 31 ? INT32_MAX : (int32_t(1) << bits);
+    EXPECT_EQ(DisplayColorCount(screen.get()), expected);
+
+    UniquePalette palette(CreateSystemPalette());
+    if (bits > 8) {
+        EXPECT_FALSE(palette);
+    } else {
+        ASSERT_TRUE(palette);
+        EXPECT_EQ(GetPaletteEntries(palette.get(), 0, 0, nullptr), UINT(1) << bits);
+    }
+}
+
+TEST(BitmapToDib, RefusesMissingBitmapAndOddBitCounts) {
+    EXPECT_EQ(BitmapToDib(nullptr, 24, nullptr), nullptr);
+    UniqueBitmap bitmap(MakePatternBitmap(3, 2));
+    for (int bits : {0, 2, 15, 16, 33}) EXPECT_EQ(BitmapToDib(bitmap.get(), bits, nullptr), nullptr) << bits;
+}
+
+TEST(BitmapToDib, EveryBitCountHoldsTheBitmapBottomUp) {
+    const int width = 5, height = 3;
+    UniqueBitmap bitmap(MakePatternBitmap(width, height));
+    for (int bits : {1, 4, 8, 24, 32}) {
+        SCOPED_TRACE(bits);
+        UniqueGlobal dib(BitmapToDib(bitmap.get(), bits, nullptr));
+        ASSERT_TRUE(dib);
+        GlobalLockGuard<BITMAPINFOHEADER> header(dib.get());
+        ASSERT_TRUE(header);
+        EXPECT_EQ(header.get()->biSize, 40u);
+        EXPECT_EQ(header.get()->biWidth, width);
+        EXPECT_EQ(header.get()->biHeight, height);
+        EXPECT_EQ(header.get()->biPlanes, 1);
+        EXPECT_EQ(header.get()->biBitCount, bits);
+        EXPECT_EQ(header.get()->biCompression, DWORD(BI_RGB));
+        const uint32_t stride = uint32_t(ScanLineBytes(width * bits));
+        EXPECT_EQ(GlobalSize(dib.get()), 40 + DibColorTableSize(header.get()) + stride * height);
+        if (bits < 24) continue;
+        const auto* pixels = reinterpret_cast<const BYTE*>(header.get()) + 40;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const BYTE* p = pixels + (height - 1 - y) * stride + x * (bits / 8);
+                EXPECT_EQ(p[0], 255) << x << "," << y;                 // blue
+                EXPECT_EQ(p[1], y & 1 ? 255 : 0) << x << "," << y;     // green
+                EXPECT_EQ(p[2], x & 1 ? 255 : 0) << x << "," << y;     // red
+            }
+    }
+}
+
+class WriteBmp : public ::testing::Test {
+protected:
+    TempDir dir;
+};
+
+TEST_F(WriteBmp, FileIsHeadersTableAndRowsWithExactSizes) {
+    const int width = 7, height = 4;
+    UniqueBitmap bitmap(MakePatternBitmap(width, height));
+    for (int bits : {1, 8, 24, 32}) {
+        SCOPED_TRACE(bits);
+        UniqueGlobal dib(BitmapToDib(bitmap.get(), bits, nullptr));
+        ASSERT_TRUE(dib);
+        const std::string path = dir.file("out" + std::to_string(bits) + ".bmp");
+        ASSERT_EQ(WriteBmpFile(dib.get(), path.c_str()), 0u);
+
+        BmpFile bmp;
+        std::string error;
+        ASSERT_TRUE(ParseBmp(ReadWholeFile(path), bmp, error)) << error;
+        const uint32_t table = bits <= 8 ? (1u << bits) * 4 : 0;
+        const uint32_t stride = uint32_t(ScanLineBytes(width * bits));
+        EXPECT_EQ(bmp.type, 0x4D42);
+        EXPECT_EQ(bmp.offBits, 54 + table);
+        EXPECT_EQ(bmp.fileSize, 54 + table + stride * height);
+        EXPECT_EQ(bmp.bytes.size(), bmp.fileSize);
+        EXPECT_EQ(bmp.reserved1, 0);
+        EXPECT_EQ(bmp.reserved2, 0);
+        EXPECT_EQ(bmp.sizeImage, stride * height);
+        EXPECT_EQ(bmp.bitCount, bits);
+        EXPECT_EQ(bmp.compression, 0u);
+
+        // The file after the 14-byte header is the block itself.
+        GlobalLockGuard<BYTE> data(dib.get());
+        ASSERT_TRUE(data);
+        EXPECT_EQ(0, memcmp(bmp.bytes.data() + 14, data.get(), bmp.fileSize - 14));
+        if (bits >= 24) {
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x)
+                    EXPECT_EQ(bmp.PixelAt(x, y), (x & 1 ? 0xFF0000u : 0) | (y & 1 ? 0xFF00u : 0) | 0xFFu);
+        }
+    }
+}
+
+TEST_F(WriteBmp, RewritingReplacesTheFileAndGivesIdenticalBytes) {
+    UniqueBitmap bitmap(MakePatternBitmap(9, 9));
+    UniqueGlobal dib(BitmapToDib(bitmap.get(), 24, nullptr));
+    const std::string path = dir.file("twice.bmp");
+    {
+        UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        std::vector<char> junk(100000, 'x');
+        DWORD written;
+        WriteFile(file.get(), junk.data(), DWORD(junk.size()), &written, nullptr);
+    }
+    ASSERT_EQ(WriteBmpFile(dib.get(), path.c_str()), 0u);
+    const auto first = ReadWholeFile(path);
+    ASSERT_EQ(WriteBmpFile(dib.get(), path.c_str()), 0u);
+    const auto second = ReadWholeFile(path);
+    EXPECT_EQ(first.size(), 54u + 28u * 9u);
+    EXPECT_EQ(first, second);
+}
+
+TEST_F(WriteBmp, ErrorCodes) {
+    UniqueBitmap bitmap(MakePatternBitmap(2, 2));
+    UniqueGlobal dib(BitmapToDib(bitmap.get(), 24, nullptr));
+    ASSERT_TRUE(dib);
+
+    const std::string never = dir.file("never.bmp");
+    EXPECT_EQ(WriteBmpFile(nullptr, never.c_str()), 6u);
+    EXPECT_FALSE(PathExists(never));
+    EXPECT_EQ(WriteBmpFile(dib.get(), nullptr), 2u);
+    EXPECT_EQ(WriteBmpFile(dib.get(), ""), 2u);
+    EXPECT_EQ(WriteBmpFile(dib.get(), dir.file("missing\\x.bmp").c_str()), 4u);
+    EXPECT_EQ(WriteBmpFile(dib.get(), dir.path().c_str()), 4u);  // a folder
+    EXPECT_EQ(WriteBmpFile(dib.get(), "NUL"), 4u);               // a character device
+
+    // Not a 40-byte header: the file is created and left empty.
+    UniqueGlobal odd(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, 200));
+    {
+        GlobalLockGuard<BITMAPINFOHEADER> header(odd.get());
+        header.get()->biSize = 12;
+    }
+    const std::string oddPath = dir.file("odd.bmp");
+    EXPECT_EQ(WriteBmpFile(odd.get(), oddPath.c_str()), 13u);
+    EXPECT_TRUE(PathExists(oddPath));
+    EXPECT_TRUE(ReadWholeFile(oddPath).empty());
+
+    // A block that cannot be locked.
+    HGLOBAL discarded = GlobalAlloc(GMEM_MOVEABLE | GMEM_DISCARDABLE, 100);
+    ASSERT_TRUE(discarded);
+    HGLOBAL same = GlobalDiscard(discarded);
+    ASSERT_TRUE(same);
+    ASSERT_EQ(GlobalLock(same), nullptr);
+    EXPECT_EQ(WriteBmpFile(same, dir.file("discarded.bmp").c_str()), 157u);
+    GlobalFree(same);
+}
+
+TEST_F(WriteBmp, HeaderClaimingMorePixelsThanTheBlockHoldsIsRefused) {
+    UniqueBitmap bitmap(MakePatternBitmap(4, 4));
+    UniqueGlobal dib(BitmapToDib(bitmap.get(), 24, nullptr));
+    {
+        GlobalLockGuard<BITMAPINFOHEADER> header(dib.get());
+        header.get()->biHeight = 4000;
+    }
+    const std::string path = dir.file("big.bmp");
+    EXPECT_EQ(WriteBmpFile(dib.get(), path.c_str()), 13u);
+    EXPECT_TRUE(ReadWholeFile(path).empty());
+}
+
+}  // namespace

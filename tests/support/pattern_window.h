@@ -1,0 +1,38 @@
+#pragma once
+// A top-most pop-up window painted with a pattern whose every pixel colour
+// is known: four quadrants of pure colours, a yellow top row and a magenta
+// left column, so flips and one-pixel shifts show. Only channel values 0 and
+// 255 are used, which every display depth shows exactly.
+#include <windows.h>
+#include <cstdint>
+
+class PatternWindow {
+public:
+    PatternWindow(int x, int y, int width, int height, DWORD extraStyle = 0);
+    ~PatternWindow();
+    PatternWindow(const PatternWindow&) = delete;
+    PatternWindow& operator=(const PatternWindow&) = delete;
+
+    HWND hwnd() const { return hwnd_; }
+    // The colour painted at window coordinates (x, y), as 0x00RRGGBB.
+    static uint32_t ColourAt(int x, int y, int width, int height);
+    uint32_t ColourAt(int x, int y) const { return ColourAt(x, y, width_, height_); }
+
+private:
+    HWND hwnd_ = nullptr;
+    int width_;
+    int height_;
+};
+
+// A window filled with one colour.
+class SolidWindow {
+public:
+    SolidWindow(int x, int y, int width, int height, uint32_t rgb);
+    ~SolidWindow();
+    SolidWindow(const SolidWindow&) = delete;
+    SolidWindow& operator=(const SolidWindow&) = delete;
+    HWND hwnd() const { return hwnd_; }
+
+private:
+    HWND hwnd_ = nullptr;
+};

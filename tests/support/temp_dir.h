@@ -1,0 +1,21 @@
+#pragma once
+// A fresh folder under the temporary directory, removed with its contents.
+#include <string>
+#include <vector>
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }  // no trailing separator
+    std::string file(const std::string& name) const { return path_ + "\\" + name; }
+    std::vector<std::string> Files() const;  // names of the files in it, sorted
+
+private:
+    std::string path_;
+};
+
+bool PathExists(const std::string& path);
