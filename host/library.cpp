@@ -1,6 +1,7 @@
 #include "host/library.h"
 
 #include "capture/screen_shot.h"
+#include "tracking/misc_data.h"
 
 #include <new>
 
@@ -10,11 +11,14 @@ bool StartLibrary() {
     // A failed allocation leaves the global null; every user checks it, so
     // the host survives a library that cannot work.
     ScreenShot = new (std::nothrow) TScreenShot();
+    MiscData = new (std::nothrow) TMiscData();
     return true;
 }
 
 void StopLibrary() {
     OutputDebugStringA(kUnloadMessage);
+    delete MiscData;
+    MiscData = nullptr;
     delete ScreenShot;
     ScreenShot = nullptr;
 }

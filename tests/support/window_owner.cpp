@@ -1,0 +1,29 @@
+// A second process that owns a window, for tests about foreign targets.
+// Usage: window_owner <title>. Creates a visible window with that title and
+// runs until the window is closed.
+#include <windows.h>
+
+namespace {
+
+LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) PostQuitMessage(0);
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* title = argc > 1 ? argv[1] : "pixmerle-owner";
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = OwnerProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+    wc.lpszClassName = "PixmerleOwner";
+    RegisterClassA(&wc);
+    HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, "PixmerleOwner", title, WS_POPUP | WS_VISIBLE, 600, 500, 120,
+                                  90, nullptr, nullptr, wc.hInstance, nullptr);
+    if (!window) return 1;
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    return 0;
+}

@@ -1,0 +1,149 @@
+#include "tracking/misc_data.h"
+
+#include "common/handles.h"
+
+#include <algorithm>
+#include <climits>
+
+TMiscData* MiscData = nullptr;
+
+namespace {
+
+// Draws a black rectangle outline of the given pen width with an inverting
+// mix over the whole window, title bar and borders included. Drawing it
+// twice restores every pixel, so nothing is saved.
+void InvertOutline(HWND window, bool wholeWindow) {
+    RECT rect;
+    if (!GetWindowRect(window, &rect)) return;
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    WindowDc dc(window, WindowDc::Area::Whole);
+    if (!dc) return;
+    // A window of a class with its own DC keeps this DC's state: put the mix back.
+    const int previousMix = SetROP2(dc.get(), R2_NOTXORPEN);
+    ScopeExit restoreMix([&] {
+        if (previousMix) SetROP2(dc.get(), previousMix);
+    });
+    Selection brush(dc.get(), GetStockObject(NULL_BRUSH));
+    UniquePen pen(CreatePen(PS_SOLID, wholeWindow ? std::max(width, height) : 3, RGB(0, 0, 0)));
+    if (!pen) return;
+    Selection penSelection(dc.get(), pen.get());
+    Rectangle(dc.get(), 1, 1, width - 1, height - 1);
+}
+
+void SendOrPostToOwner(HWND window, UINT message) {
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    if (thread == GetCurrentThreadId())
+        SendMessageA(window, message, 0, 0);
+    else if (thread != 0)
+        PostThreadMessageA(thread, message, 0, 0);
+}
+
+void EnableControl(HWND parent, int id, bool enable) {
+    if (!parent) return;
+    if (HWND control = GetDlgItem(parent, id)) EnableWindow(control, enable ? TRUE : FALSE);
+}
+
+}  // namespace
+
+TMiscData::TMiscData() { Clear(); }
+
+TMiscData::~TMiscData() { Clear(); }
+
+void TMiscData::Clear() {
+    Snapshot = TargetSnapshot{};
+    HasTarget = false;
+}
+
+void TMiscData::SelectTarget(HWND window, HWND /*owner*/) {
+    Clear();
+    // The target's class name, text and clipboard copy are read here, before
+    // the handles are set.
+    Snapshot.TargetWnd = window;
+    Snapshot.FramedWnd = window;
+    // The target's attributes and property list are read here.
+    HasTarget = true;
+    RevealTarget(Snapshot.TargetWnd);
+}
+
+void TMiscData::FlashTarget() {
+    InvertWindow(Snapshot.TargetWnd);
+    Sleep(200);
+    InvertWindow(Snapshot.TargetWnd);
+    RepaintWindow(Snapshot.TargetWnd);
+}
+
+bool TMiscData::CheckTargetProcess(HWND panel) {
+    DWORD process = 0;
+    if (Snapshot.TargetWnd) GetWindowThreadProcessId(Snapshot.TargetWnd, &process);
+    ForeignProcess = process != GetCurrentProcessId();
+    EnablePanelControls(panel, ForeignProcess);
+    return !ForeignProcess;
+}
+
+void TMiscData::EnablePanelControls(HWND panel, bool enable) {
+    // A null panel has neither controls nor a parent; asking for the items of
+    // a null window could find top-level windows instead.
+    if (!panel) return;
+    const HWND parent = GetParent(panel);
+    for (int id : {2001, 2005}) EnableControl(parent, id, enable);
+    for (int id : {2004, 2002, 2003, 1105, 1103}) EnableControl(panel, id, enable);
+    for (int id = 1308; id <= 1324; ++id) {
+        HWND box = GetDlgItem(panel, id);
+        if (!box) continue;
+        const LONG style = GetWindowLongA(box, GWL_STYLE);
+        SetWindowLongA(box, GWL_STYLE, (style & ~LONG(3)) | (enable ? BS_AUTOCHECKBOX : BS_CHECKBOX));
+    }
+    for (int id : {1325, 1326, 1327, 1328, 1302}) EnableControl(panel, id, enable);
+}
+
+void TMiscData::RevealTarget(HWND window) {
+    Revealed = false;
+    if (!RevealHidden || (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE)) return;
+    ShowWindowAsync(window, SW_SHOW);
+    SendOrPostToOwner(window, WM_PAINT);
+    Revealed = true;
+}
+
+void TMiscData::RehideTarget(HWND window) {
+    if (Revealed) ShowWindowAsync(window, SW_HIDE);
+}
+
+HWND WindowAtPoint(POINT point) {
+    HWND window = WindowFromPoint(point);
+    if (!window) return nullptr;
+    if (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) window = GetParent(window);
+    PointSearch search{INT32_MAX, window, point.x, point.y};
+    EnumChildWindows(window, ChildSearchProc, reinterpret_cast<LPARAM>(&search));
+    return search.Found;
+}
+
+BOOL CALLBACK ChildSearchProc(HWND window, LPARAM searchParam) {
+    auto* search = reinterpret_cast<PointSearch*>(searchParam);
+    RECT rect;
+    if (!GetWindowRect(window, &rect)) return TRUE;
+    if (search->X < rect.left || search->X >= rect.right || search->Y < rect.top || search->Y >= rect.bottom)
+        return TRUE;
+    const int32_t size = (rect.right - rect.left) + (rect.bottom - rect.top);
+    if (size < search->BestSize) {
+        search->Found = window;
+        search->BestSize = size;
+    }
+    return TRUE;
+}
+
+void InvertFrame(HWND window) { InvertOutline(window, false); }
+
+void InvertWindow(HWND window) { InvertOutline(window, true); }
+
+void RepaintWindow(HWND window) {
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    if (thread == 0) return;
+    if (thread == GetCurrentThreadId()) {
+        SendMessageA(window, WM_NCPAINT, 0, 0);
+        SendMessageA(window, WM_PAINT, 0, 0);
+    } else {
+        PostThreadMessageA(thread, WM_NCPAINT, 0, 0);
+        PostThreadMessageA(thread, WM_PAINT, 0, 0);
+    }
+}
