@@ -124,8 +124,10 @@ TEST_F(Outline, FrameInvertsThreePixelBorderAndSecondCallRestores) {
     const ScreenPixels before = Grab();
     InvertFrame(window.hwnd());
     const ScreenPixels framed = Grab();
+    // The 3-pixel pen joins its corners round, so the outermost corner pixels stay.
     ExpectInverted(before, framed, [](int x, int y) {
-        return x < 3 || y < 3 || x >= kWidth - 3 || y >= kHeight - 3;
+        const bool corner = (x == 0 || x == kWidth - 1) && (y == 0 || y == kHeight - 1);
+        return !corner && (x < 3 || y < 3 || x >= kWidth - 3 || y >= kHeight - 3);
     });
     InvertFrame(window.hwnd());
     EXPECT_EQ(Grab().rgb, before.rgb);
@@ -294,15 +296,16 @@ TEST_F(Panel, ControlsFollowTheForeignFlag) {
     EXPECT_EQ(GetWindowLongA(box, GWL_STYLE) & 3, BS_AUTOCHECKBOX);
     EXPECT_EQ(GetWindowLongA(box, GWL_STYLE) & ~LONG(3), otherBits);
 
-    // The target is in this process: the panel's controls are enabled.
+    // The controls follow the foreign flag: a target in this process disables them.
     PatternWindow own(50, 50, 40, 40);
     data.SelectTarget(own.hwnd(), nullptr);
-    data.EnablePanelControls(panel, false);
     EXPECT_TRUE(data.CheckTargetProcess(panel));
-    EXPECT_TRUE(IsWindowEnabled(edit));
+    EXPECT_FALSE(IsWindowEnabled(edit));
+    EXPECT_EQ(GetWindowLongA(box, GWL_STYLE) & 3, BS_CHECKBOX);
     data.SelectTarget(nullptr, nullptr);
     EXPECT_FALSE(data.CheckTargetProcess(panel));
-    EXPECT_TRUE(IsWindowEnabled(edit)) << "the foreign flag enables the controls";
+    EXPECT_TRUE(IsWindowEnabled(edit));
+    EXPECT_EQ(GetWindowLongA(box, GWL_STYLE) & 3, BS_AUTOCHECKBOX);
 }
 
 }  // namespace
