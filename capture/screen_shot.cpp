@@ -1,7 +1,10 @@
 #include "capture/screen_shot.h"
 
 #include "capture/dib.h"
+#include "capture/png_output.h"
 #include "common/handles.h"
+#include "common/own_module.h"
+#include "resources/resource_ids.h"
 
 #include <algorithm>
 
@@ -17,9 +20,15 @@ int32_t DisplayDepth() {
 
 }  // namespace
 
-TScreenShot::TScreenShot() = default;
+TScreenShot::TScreenShot() {
+    PngAvailable = BindPngLibrary(OwnString(IDS_PNG_LIBRARY).c_str());
+    if (!PngAvailable) PngAvailable = BindPngLibrary(OwnString(IDS_PNG_LIBRARY_ALTERNATE).c_str());
+}
 
-TScreenShot::~TScreenShot() { FreeImage(); }
+TScreenShot::~TScreenShot() {
+    FreeImage();
+    if (PngAvailable) UnbindPngLibrary();
+}
 
 bool TScreenShot::CaptureWindow(HWND window) {
     FreeImage();

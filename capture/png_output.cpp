@@ -1,0 +1,207 @@
+#include "capture/png_output.h"
+
+#include "capture/dib.h"
+#include "common/handles.h"
+#include "common/own_module.h"
+#include "resources/resource_ids.h"
+
+#include <csetjmp>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+
+PngBindingRecord PngBinding{};
+
+const char kPngSoftwareText[] = "Pixmerle 1.1.7 window capture";
+
+namespace {
+
+template <typename F>
+void Bind(F& field, HMODULE module, UINT nameId) {
+    field = module ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, OwnString(nameId).c_str())))
+                   : nullptr;
+}
+
+bool AllBound(const PngBindingRecord& b) {
+    return b.OpenOutput && b.CloseOutput && b.png_create_write_struct && b.png_create_info_struct &&
+           b.png_destroy_write_struct && b.png_init_io && b.png_set_IHDR && b.png_set_swap && b.png_set_text &&
+           b.png_set_write_status_fn && b.png_write_info && b.png_write_image && b.png_write_end &&
+           b.png_write_flush;
+}
+
+// The module of that name already in the process, else loaded; the flag
+// tells whether a reference was taken that must be given back.
+HMODULE FindOrLoad(const char* name, bool& loaded) {
+    loaded = false;
+    HMODULE module = GetModuleHandleA(name);
+    if (!module) {
+        module = LoadLibraryA(name);
+        loaded = module != nullptr;
+    }
+    return module;
+}
+
+// libpng reports errors through a function that must not return; without one
+// it aborts the whole process. The write in progress sets the place to return
+// to. Writes run on the dialog's thread only, one at a time.
+std::jmp_buf* activeWriteJump = nullptr;
+
+void __cdecl PngErrorHandler(png_struct_def*, const char*) {
+    if (activeWriteJump) std::longjmp(*activeWriteJump, 1);
+}
+
+void __cdecl PngWarningHandler(png_struct_def*, const char*) {}
+
+png_struct_def* CreateWriteStruct() {
+    const PngBindingRecord& b = PngBinding;
+    png_struct_def* png = b.png_create_write_struct("1.0.1", nullptr, PngErrorHandler, PngWarningHandler);
+    if (!png) png = b.png_create_write_struct("1.2.0", nullptr, PngErrorHandler, PngWarningHandler);
+    if (!png && b.png_get_libpng_ver) {
+        const char* own = b.png_get_libpng_ver(nullptr);
+        if (own) png = b.png_create_write_struct(own, nullptr, PngErrorHandler, PngWarningHandler);
+    }
+    return png;
+}
+
+// The part of the write that libpng may leave by longjmp: only plain data
+// lives in this frame, so no destructor is skipped.
+bool WriteRows(FILE* file, unsigned char** rows, uint32_t width, uint32_t height) {
+    const PngBindingRecord& b = PngBinding;
+    std::jmp_buf jump;
+    png_struct_def* volatile png = nullptr;
+    png_info_def* volatile info = nullptr;
+    volatile bool written = false;
+    std::jmp_buf* const outerJump = activeWriteJump;
+    activeWriteJump = &jump;
+    if (setjmp(jump) == 0) {
+        png = CreateWriteStruct();
+        if (png) info = b.png_create_info_struct(png);
+        if (png && info) {
+            b.png_init_io(png, file);
+            b.png_set_write_status_fn(png, nullptr);
+            b.png_set_IHDR(png, info, width, height, 8, 2, 0, 0, 0);
+            PngText text{};
+            text.compression = -1;
+            text.key = const_cast<char*>("Software");
+            text.text = const_cast<char*>(kPngSoftwareText);
+            b.png_set_text(png, info, &text, 1);
+            b.png_write_info(png, info);
+            b.png_write_image(png, rows);
+            b.png_write_end(png, info);
+            b.png_write_flush(png);
+            written = true;
+        }
+    }
+    activeWriteJump = outerJump;
+    if (png) {
+        png_struct_def* destroyPng = png;
+        png_info_def* destroyInfo = info;
+        b.png_destroy_write_struct(&destroyPng, destroyInfo ? &destroyInfo : nullptr);
+    }
+    return written;
+}
+
+}  // namespace
+
+bool BindPngLibrary(const char* moduleName) {
+    PngBindingRecord b{};
+    b.Library = FindOrLoad(moduleName, b.OwnsLibrary);
+    if (!b.Library) return false;
+
+    Bind(b.CloseOutput, b.Library, IDS_PNG_CLOSE_FILE);
+    Bind(b.OpenOutput, b.Library, IDS_PNG_OPEN_FILE);
+    Bind(b.png_create_info_struct, b.Library, IDS_PNG_CREATE_INFO_STRUCT);
+    Bind(b.png_create_write_struct, b.Library, IDS_PNG_CREATE_WRITE_STRUCT);
+    Bind(b.png_destroy_write_struct, b.Library, IDS_PNG_DESTROY_WRITE_STRUCT);
+    Bind(b.png_init_io, b.Library, IDS_PNG_INIT_IO);
+    Bind(b.png_set_IHDR, b.Library, IDS_PNG_SET_IHDR);
+    Bind(b.png_set_swap, b.Library, IDS_PNG_SET_SWAP);
+    Bind(b.png_set_text, b.Library, IDS_PNG_SET_TEXT);
+    Bind(b.png_set_write_status_fn, b.Library, IDS_PNG_SET_WRITE_STATUS_FN);
+    Bind(b.png_write_end, b.Library, IDS_PNG_WRITE_END);
+    Bind(b.png_write_flush, b.Library, IDS_PNG_WRITE_FLUSH);
+    Bind(b.png_write_image, b.Library, IDS_PNG_WRITE_IMAGE);
+    Bind(b.png_write_info, b.Library, IDS_PNG_WRITE_INFO);
+    b.png_get_libpng_ver = reinterpret_cast<PngFn::png_get_libpng_ver>(
+        reinterpret_cast<void*>(GetProcAddress(b.Library, "png_get_libpng_ver")));
+
+    if (!b.OpenOutput || !b.CloseOutput) {
+        b.Runtime = FindOrLoad(OwnString(IDS_C_RUNTIME).c_str(), b.OwnsRuntime);
+        if (b.Runtime) {
+            Bind(b.CloseOutput, b.Runtime, IDS_FCLOSE);
+            Bind(b.OpenOutput, b.Runtime, IDS_FOPEN);
+        }
+    }
+
+    if (!AllBound(b)) {
+        if (b.OwnsLibrary) FreeLibrary(b.Library);
+        if (b.OwnsRuntime) FreeLibrary(b.Runtime);
+        PngBinding = PngBindingRecord{};
+        return false;
+    }
+    PngBinding = b;
+    return true;
+}
+
+void UnbindPngLibrary() {
+    if (PngBinding.Library && PngBinding.OwnsLibrary) FreeLibrary(PngBinding.Library);
+    if (PngBinding.Runtime && PngBinding.OwnsRuntime) FreeLibrary(PngBinding.Runtime);
+    PngBinding = PngBindingRecord{};
+}
+
+bool WritePngFile(const char* fileName, HBITMAP bitmap, int32_t width, int32_t height) {
+    if (!PngBinding.png_create_write_struct || !fileName || width <= 0 || height <= 0) return false;
+    const uint32_t stride = uint32_t(ScanLineBytes(width * 24));
+    const uint64_t dibBytes = sizeof(BITMAPINFOHEADER) + uint64_t(stride) * uint64_t(height);
+    const uint64_t pixelBytes = uint64_t(width) * 3 * uint64_t(height);
+    if (width > (INT32_MAX - 31) / 24 || dibBytes > INT32_MAX || pixelBytes > INT32_MAX) return false;
+
+    std::unique_ptr<unsigned char[]> dib(new (std::nothrow) unsigned char[size_t(dibBytes)]());
+    if (!dib) return false;
+    auto* header = reinterpret_cast<BITMAPINFOHEADER*>(dib.get());
+    header->biSize = sizeof(BITMAPINFOHEADER);
+    header->biWidth = width;
+    header->biHeight = height;
+    header->biPlanes = 1;
+    header->biBitCount = 24;
+    header->biCompression = BI_RGB;
+    header->biXPelsPerMeter = 1;
+    header->biYPelsPerMeter = 1;
+    {
+        WindowDc screen(nullptr);
+        // Lines the platform does not fill stay zero, that is black.
+        GetDIBits(screen.get(), bitmap, 0, UINT(height), dib.get() + sizeof(BITMAPINFOHEADER),
+                  reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS);
+    }
+    // The fetch may have rewritten the header; the buffer was sized for the request.
+    header->biWidth = width;
+    header->biHeight = height;
+
+    std::unique_ptr<unsigned char[]> pixels(new (std::nothrow) unsigned char[size_t(pixelBytes)]());
+    std::unique_ptr<unsigned char*[]> rows(new (std::nothrow) unsigned char*[size_t(height)]());
+    if (!pixels || !rows) return false;
+    const size_t rowBytes = size_t(width) * 3;
+    for (int32_t r = 0; r < height; ++r) rows[size_t(r)] = pixels.get() + size_t(r) * rowBytes;
+
+    // DIB lines run bottom-up in blue, green, red; PNG rows top-down in red, green, blue.
+    const unsigned char* dibPixels = dib.get() + sizeof(BITMAPINFOHEADER);
+    for (int32_t line = 0; line < height; ++line) {
+        const unsigned char* source = dibPixels + size_t(line) * stride;
+        unsigned char* target = rows[size_t(height - 1 - line)];
+        for (int32_t x = 0; x < width; ++x, source += 3, target += 3) {
+            target[0] = source[2];
+            target[1] = source[1];
+            target[2] = source[0];
+        }
+    }
+
+    FILE* file = PngBinding.OpenOutput(fileName, "wb");
+    if (!file) return false;
+    const bool written = WriteRows(file, rows.get(), uint32_t(width), uint32_t(height));
+    // fclose reports the bytes it could not flush (a full disk); a library's
+    // own png_close_file promises no result worth reading.
+    const bool fromRuntime = PngBinding.Runtime != nullptr;
+    const int closeResult = PngBinding.CloseOutput(file);
+    return written && (!fromRuntime || closeResult == 0);
+}

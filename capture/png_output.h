@@ -1,0 +1,78 @@
+#pragma once
+// PNG output through a libpng found and bound at run time. The plug-in is
+// built without libpng; the functions are looked up by name in "libpng.dll"
+// or "lpng.dll", and the output file is opened by the library's own
+// png_open_file/png_close_file or else by fopen/fclose of "msvcrt.dll".
+#include <windows.h>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+// libpng's own structure tags, so these declarations name the same types as png.h.
+struct png_struct_def;
+struct png_info_def;
+
+// png_text as libpng 1.0 to 1.6 lay it out with iTXt support.
+struct PngText {
+    int compression;
+    char* key;
+    char* text;
+    size_t text_length;
+    size_t itxt_length;
+    char* lang;
+    char* lang_key;
+};
+
+namespace PngFn {
+using ErrorFn = void(__cdecl*)(png_struct_def*, const char*);
+using WriteStatusFn = void(__cdecl*)(png_struct_def*, uint32_t, int);
+using OpenFile = FILE*(__cdecl*)(const char*, const char*);
+using CloseFile = int(__cdecl*)(FILE*);
+using png_create_write_struct = png_struct_def*(__cdecl*)(const char*, void*, ErrorFn, ErrorFn);
+using png_create_info_struct = png_info_def*(__cdecl*)(const png_struct_def*);
+using png_destroy_write_struct = void(__cdecl*)(png_struct_def**, png_info_def**);
+using png_init_io = void(__cdecl*)(png_struct_def*, FILE*);
+using png_set_IHDR = void(__cdecl*)(const png_struct_def*, png_info_def*, uint32_t, uint32_t, int, int, int, int,
+                                    int);
+using png_set_swap = void(__cdecl*)(png_struct_def*);
+using png_set_text = void(__cdecl*)(const png_struct_def*, png_info_def*, const PngText*, int);
+using png_set_write_status_fn = void(__cdecl*)(png_struct_def*, WriteStatusFn);
+using png_write_info = void(__cdecl*)(png_struct_def*, const png_info_def*);
+using png_write_image = void(__cdecl*)(png_struct_def*, unsigned char**);
+using png_write_end = void(__cdecl*)(png_struct_def*, png_info_def*);
+using png_write_flush = void(__cdecl*)(png_struct_def*);
+using png_get_libpng_ver = const char*(__cdecl*)(const png_struct_def*);
+}  // namespace PngFn
+
+struct PngBindingRecord {
+    HMODULE Library;
+    HMODULE Runtime;
+    // Whether the binding loaded the module itself and so owns a reference.
+    bool OwnsLibrary;
+    bool OwnsRuntime;
+    PngFn::OpenFile OpenOutput;
+    PngFn::CloseFile CloseOutput;
+    PngFn::png_create_write_struct png_create_write_struct;
+    PngFn::png_create_info_struct png_create_info_struct;
+    PngFn::png_destroy_write_struct png_destroy_write_struct;
+    PngFn::png_init_io png_init_io;
+    PngFn::png_set_IHDR png_set_IHDR;
+    PngFn::png_set_swap png_set_swap;
+    PngFn::png_set_text png_set_text;
+    PngFn::png_set_write_status_fn png_set_write_status_fn;
+    PngFn::png_write_info png_write_info;
+    PngFn::png_write_image png_write_image;
+    PngFn::png_write_end png_write_end;
+    PngFn::png_write_flush png_write_flush;
+    // Not required: current libpng releases refuse the two fixed version
+    // strings and accept only their own.
+    PngFn::png_get_libpng_ver png_get_libpng_ver;
+};
+
+extern PngBindingRecord PngBinding;
+
+extern const char kPngSoftwareText[];
+
+bool BindPngLibrary(const char* moduleName);
+void UnbindPngLibrary();
+bool WritePngFile(const char* fileName, HBITMAP bitmap, int32_t width, int32_t height);

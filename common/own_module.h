@@ -1,0 +1,9 @@
+#pragma once
+// The module that holds this code (the plug-in DLL, or a test program that
+// links the same code and resources), and its string table.
+#include <windows.h>
+#include <string>
+
+HMODULE OwnModule();
+// The text of a string-table entry of the own module; empty when missing.
+std::string OwnString(UINT id);

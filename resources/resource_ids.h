@@ -1,0 +1,23 @@
+#pragma once
+// Identifiers of the plug-in's resources.
+
+// Names of the PNG library, the C runtime and the functions bound from them.
+#define IDS_PNG_WRITE_INFO 65504
+#define IDS_FOPEN 65505
+#define IDS_FCLOSE 65506
+#define IDS_PNG_LIBRARY 65520
+#define IDS_PNG_LIBRARY_ALTERNATE 65521
+#define IDS_C_RUNTIME 65522
+#define IDS_PNG_CLOSE_FILE 65523
+#define IDS_PNG_CREATE_INFO_STRUCT 65524
+#define IDS_PNG_CREATE_WRITE_STRUCT 65525
+#define IDS_PNG_DESTROY_WRITE_STRUCT 65526
+#define IDS_PNG_INIT_IO 65527
+#define IDS_PNG_OPEN_FILE 65528
+#define IDS_PNG_SET_IHDR 65529
+#define IDS_PNG_SET_SWAP 65530
+#define IDS_PNG_SET_TEXT 65531
+#define IDS_PNG_SET_WRITE_STATUS_FN 65532
+#define IDS_PNG_WRITE_END 65533
+#define IDS_PNG_WRITE_FLUSH 65534
+#define IDS_PNG_WRITE_IMAGE 65535

@@ -1,0 +1,91 @@
+/* A stand-in PNG library for the binding tests. Built several times, each
+   build exporting a chosen subset of libpng's write functions:
+     STAND_IN_NO_OPEN_FILE, STAND_IN_NO_CLOSE_FILE, STAND_IN_NO_SWAP
+   leave out png_open_file, png_close_file or png_set_swap;
+     STAND_IN_REFUSE_1_0_1 refuses the version string "1.0.1" only;
+     STAND_IN_REFUSE_ALL refuses every version string.
+   Instead of an image it writes one line naming the version string that it
+   accepted, through the C runtime the file was opened with. */
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#define EXPORT __declspec(dllexport)
+
+typedef void (*error_fn)(void*, const char*);
+
+struct png_struct_def {
+    char version[32];
+    FILE* file;
+};
+struct png_info_def {
+    int unused;
+};
+
+static int open_file_calls;
+EXPORT int stand_in_open_file_calls(void) { return open_file_calls; }
+
+#ifndef STAND_IN_NO_OPEN_FILE
+EXPORT FILE* png_open_file(const char* name, const char* mode) {
+    ++open_file_calls;
+    return fopen(name, mode);
+}
+#endif
+
+#ifndef STAND_IN_NO_CLOSE_FILE
+EXPORT int png_close_file(FILE* file) { return fclose(file); }
+#endif
+
+EXPORT struct png_struct_def* png_create_write_struct(const char* version, void* error_ptr, error_fn error,
+                                                      error_fn warning) {
+    struct png_struct_def* png;
+    (void)error_ptr;
+    (void)error;
+    (void)warning;
+#ifdef STAND_IN_REFUSE_ALL
+    (void)version;
+    return NULL;
+#else
+#ifdef STAND_IN_REFUSE_1_0_1
+    if (strcmp(version, "1.0.1") == 0) return NULL;
+#endif
+    png = calloc(1, sizeof(*png));
+    strncpy(png->version, version, sizeof(png->version) - 1);
+    return png;
+#endif
+}
+
+EXPORT struct png_info_def* png_create_info_struct(struct png_struct_def* png) {
+    (void)png;
+    return calloc(1, sizeof(struct png_info_def));
+}
+
+EXPORT void png_destroy_write_struct(struct png_struct_def** png, struct png_info_def** info) {
+    if (info && *info) {
+        free(*info);
+        *info = NULL;
+    }
+    if (png && *png) {
+        free(*png);
+        *png = NULL;
+    }
+}
+
+EXPORT void png_init_io(struct png_struct_def* png, FILE* file) { png->file = file; }
+EXPORT void png_set_IHDR(void* png, void* info, unsigned w, unsigned h, int a, int b, int c, int d, int e) {
+    (void)png; (void)info; (void)w; (void)h; (void)a; (void)b; (void)c; (void)d; (void)e;
+}
+#ifndef STAND_IN_NO_SWAP
+EXPORT void png_set_swap(void* png) { (void)png; }
+#endif
+EXPORT void png_set_text(void* png, void* info, const void* text, int count) {
+    (void)png; (void)info; (void)text; (void)count;
+}
+EXPORT void png_set_write_status_fn(void* png, void* fn) { (void)png; (void)fn; }
+EXPORT void png_write_info(struct png_struct_def* png, void* info) {
+    (void)info;
+    fprintf(png->file, "stand-in %s\n", png->version);
+}
+EXPORT void png_write_image(void* png, unsigned char** rows) { (void)png; (void)rows; }
+EXPORT void png_write_end(void* png, void* info) { (void)png; (void)info; }
+EXPORT void png_write_flush(void* png) { (void)png; }
