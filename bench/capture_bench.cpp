@@ -3,6 +3,7 @@
 // Prints one Markdown table row per window size.
 #include "capture/dib.h"
 #include "capture/screen_shot.h"
+#include "bench/bench_util.h"
 #include "common/handles.h"
 
 #include <algorithm>
@@ -12,23 +13,6 @@
 #include <vector>
 
 namespace {
-
-double NowMs() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return double(now.QuadPart) * 1000.0 / double(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 LRESULT CALLBACK GradientProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_PAINT) {
@@ -45,15 +29,6 @@ LRESULT CALLBACK GradientProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
-void Pump() {
-    MSG msg;
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < 200) {
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
 }
 
 struct Row {
@@ -142,13 +117,13 @@ int main(int argc, char** argv) {
                                       width, height, nullptr, nullptr, wc.hInstance, nullptr);
         ShowWindow(window, SW_SHOWNOACTIVATE);
         UpdateWindow(window);
-        Pump();
+        PumpFor(200);
         const Row row = Measure(window, runs, file);
         std::printf("| %s | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f |\n", row.size.c_str(), row.grab, row.convert,
                     row.write, row.path, row.floor, row.path / row.floor);
         std::fflush(stdout);
         DestroyWindow(window);
-        Pump();
+        PumpFor(200);
     }
     DeleteFileA(file.c_str());
     return 0;

@@ -1,6 +1,7 @@
 // Times WindowAtPoint on window trees of 100, 1,000 and 5,000 descendants
 // against a bare EnumChildWindows over the same tree with an empty callback.
 // Prints one Markdown table row per tree.
+#include "bench/bench_util.h"
 #include "tracking/misc_data.h"
 
 #include <algorithm>
@@ -8,22 +9,6 @@
 #include <vector>
 
 namespace {
-
-double NowMs() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return double(now.QuadPart) * 1000.0 / double(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 BOOL CALLBACK Nothing(HWND, LPARAM) { return TRUE; }
 

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
 // libpng's own structure tags, so these declarations name the same types as png.h.
 struct png_struct_def;
@@ -72,6 +73,18 @@ struct PngBindingRecord {
 extern PngBindingRecord PngBinding;
 
 extern const char kPngSoftwareText[];
+
+// The stages of WritePngFile, apart so they can be measured one by one.
+struct PngImageBuffers {
+    int32_t Width = 0;
+    int32_t Height = 0;
+    std::unique_ptr<unsigned char[]> Dib;      // 24-bit DIB: header, then lines bottom-up
+    std::unique_ptr<unsigned char[]> Pixels;   // RGB rows top-down
+    std::unique_ptr<unsigned char*[]> Rows;    // one pointer per row into Pixels
+};
+bool FetchPngDib(HBITMAP bitmap, int32_t width, int32_t height, PngImageBuffers& buffers);
+bool ConvertDibToRows(PngImageBuffers& buffers);
+bool EncodePngRows(const char* fileName, unsigned char** rows, int32_t width, int32_t height);
 
 bool BindPngLibrary(const char* moduleName);
 void UnbindPngLibrary();

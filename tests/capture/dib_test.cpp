@@ -218,3 +218,26 @@ TEST_F(WriteBmp, HeaderClaimingMorePixelsThanTheBlockHoldsIsRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(WriteBmpFullDisk, ShortWriteIsAFailureAndTheNextWriteSucceeds) {
+    const std::string smallDisk = SmallDiskFolder();
+    if (smallDisk.empty()) GTEST_SKIP() << "no small file system mounted (run through scripts/test as root)";
+    WindowDc screen(nullptr);
+    UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), 400, 400));
+    UniqueGlobal dib(BitmapToDib(bitmap.get(), 32, nullptr));  // 640 KB of pixels
+    ASSERT_TRUE(dib);
+    const std::string full = smallDisk + "\\too-big.bmp";
+    EXPECT_EQ(WriteBmpFile(dib.get(), full.c_str()), 4u);
+    const size_t written = ReadWholeFile(full).size();
+    EXPECT_LT(written, 54u + 640000u) << "the file is left partly written";
+    DeleteFileA(full.c_str());
+
+    TempDir good;
+    const std::string path = good.file("after.bmp");
+    EXPECT_EQ(WriteBmpFile(dib.get(), path.c_str()), 0u);
+    EXPECT_EQ(ReadWholeFile(path).size(), 54u + 640000u);
+}
+
+}  // namespace

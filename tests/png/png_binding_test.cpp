@@ -3,6 +3,7 @@
 #include "common/handles.h"
 #include "tests/support/bmp_file.h"
 #include "tests/support/child_process.h"
+#include "tests/support/process_usage.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -105,6 +106,15 @@ TEST_F(PngBindingTest, EveryVersionRefusedLeavesAnEmptyFile) {
     EXPECT_FALSE(WriteSample(path));
     EXPECT_TRUE(PathExists(path));
     EXPECT_TRUE(ReadWholeFile(path).empty());
+}
+
+TEST_F(PngBindingTest, MissingInfoStructureEndsTheWriteWithTheFileClosed) {
+    ASSERT_TRUE(BindPngLibrary(StandIn("no_info").c_str()));
+    const std::string path = dir.file("no-info.png");
+    const int handles = OpenKernelHandles();
+    EXPECT_FALSE(WriteSample(path));
+    EXPECT_EQ(OpenKernelHandles(), handles);
+    EXPECT_TRUE(DeleteFileA(path.c_str())) << "the output is still open";
 }
 
 TEST_F(PngBindingTest, LibraryLoadedByTheHostIsNotReleased) {

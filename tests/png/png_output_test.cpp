@@ -51,6 +51,11 @@ TEST_F(PngCapture, TheRealLibraryIsBound) {
     // Current releases refuse the two historical version strings.
     ASSERT_NE(PngBinding.png_get_libpng_ver, nullptr);
     EXPECT_STREQ(PngBinding.png_get_libpng_ver(nullptr), "1.6.39");
+    for (const char* version : {"1.0.1", "1.2.0"}) {
+        png_struct_def* png = PngBinding.png_create_write_struct(version, nullptr, nullptr, nullptr);
+        EXPECT_EQ(png, nullptr) << version;
+        if (png) PngBinding.png_destroy_write_struct(&png, nullptr);
+    }
 }
 
 TEST_F(PngCapture, FileHoldsExactlyTheExpectedChunksAndPixels) {
@@ -148,6 +153,47 @@ TEST_F(PngCapture, RepeatedWritesLeakNothing) {
     std::string error;
     ASSERT_TRUE(DecodePng(ReadWholeFile(path), png, error)) << error;
     EXPECT_EQ(png.PixelAt(150, 100), PatternWindow::ColourAt(150, 100, 200, 150));
+}
+
+}  // namespace
+
+namespace {
+
+// A bitmap of noise, which compresses too poorly to fit the small disk.
+HBITMAP NoiseBitmap(int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    uint32_t state = 12345;
+    auto* pixels = static_cast<uint32_t*>(bits);
+    for (int i = 0; i < width * height; ++i) {
+        state = state * 1664525u + 1013904223u;
+        pixels[i] = state >> 8;
+    }
+    return bitmap;
+}
+
+TEST(PngFullDisk, WriteErrorIsAFailureAndTheHostCarriesOn) {
+    const std::string smallDisk = SmallDiskFolder();
+    if (smallDisk.empty()) GTEST_SKIP() << "no small file system mounted (run through scripts/test as root)";
+    TScreenShot shot;
+    ASSERT_TRUE(shot.PngAvailable);
+    UniqueBitmap noise(NoiseBitmap(600, 400));
+    const std::string full = smallDisk + "\\too-big.png";
+    const int gdi = LiveGdiObjects(), handles = OpenKernelHandles();
+    EXPECT_FALSE(WritePngFile(full.c_str(), noise.get(), 600, 400));
+    EXPECT_EQ(LiveGdiObjects(), gdi);
+    EXPECT_EQ(OpenKernelHandles(), handles) << "the output file was left open";
+    DeleteFileA(full.c_str());
+
+    TempDir good;
+    const std::string path = good.file("after.png");
+    ASSERT_TRUE(WritePngFile(path.c_str(), noise.get(), 600, 400));
+    DecodedPng png;
+    std::string error;
+    ASSERT_TRUE(DecodePng(ReadWholeFile(path), png, error)) << error;
+    EXPECT_EQ(png.width, 600u);
 }
 
 }  // namespace

@@ -3,7 +3,8 @@
      STAND_IN_NO_OPEN_FILE, STAND_IN_NO_CLOSE_FILE, STAND_IN_NO_SWAP
    leave out png_open_file, png_close_file or png_set_swap;
      STAND_IN_REFUSE_1_0_1 refuses the version string "1.0.1" only;
-     STAND_IN_REFUSE_ALL refuses every version string.
+     STAND_IN_REFUSE_ALL refuses every version string;
+     STAND_IN_NO_INFO cannot create an info structure.
    Instead of an image it writes one line naming the version string that it
    accepted, through the C runtime the file was opened with. */
 #include <stdio.h>
@@ -57,6 +58,9 @@ EXPORT struct png_struct_def* png_create_write_struct(const char* version, void*
 
 EXPORT struct png_info_def* png_create_info_struct(struct png_struct_def* png) {
     (void)png;
+#ifdef STAND_IN_NO_INFO
+    return NULL;
+#endif
     return calloc(1, sizeof(struct png_info_def));
 }
 

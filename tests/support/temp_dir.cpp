@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -56,3 +57,12 @@ std::vector<std::string> TempDir::Files() const {
 }
 
 bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string SmallDiskFolder() {
+    const char* unixPath = std::getenv("PIXMERLE_SMALL_DISK");
+    if (!unixPath || !*unixPath) return std::string();
+    std::string path = std::string("Z:") + unixPath;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return PathExists(path) ? path : std::string();
+}

@@ -19,3 +19,7 @@ private:
 };
 
 bool PathExists(const std::string& path);
+
+// A folder on a file system of 256 KB that scripts/test mounts, as a Windows
+// path, or empty when there is none (the tests that need it then skip).
+std::string SmallDiskFolder();
