@@ -4,6 +4,8 @@
 // bitmap when PNG output is available and as a packed DIB otherwise.
 #include <windows.h>
 #include <cstdint>
+#include <initializer_list>
+#include <string>
 
 class TScreenShot {
 public:
@@ -15,6 +17,13 @@ public:
     bool CaptureWindow(HWND window);
     void FreeImage();
 
+    bool SaveToFile(const char* fileName);
+    bool SaveToFileAndFree(const char* fileName);
+    bool SaveWithDialog();
+    bool SaveWithDialogAndFree();
+    bool CaptureToFolder(HWND window, const char* folder);
+    void CaptureAndSaveAs(HWND window);
+
     HANDLE Image = nullptr;  // HBITMAP while ImageIsBitmap, else a DIB block (HGLOBAL)
     bool PngAvailable = false;
     bool ImageIsBitmap = false;
@@ -25,4 +34,12 @@ public:
 HBITMAP GrabWindow(HWND window);
 HBITMAP GrabScreenRect(int32_t left, int32_t top, int32_t right, int32_t bottom);
 
+// wvsprintfA over 32-bit arguments; at most 1024 characters.
+std::string FormatText(const char* format, std::initializer_list<int32_t> arguments);
+
+// The name a capture gets in a folder: local date and time to the millisecond.
+std::string TimeStampedName(const SYSTEMTIME& time, bool png);
+
 extern TScreenShot* ScreenShot;
+// The window that owns the save-file dialog: the capture dialog.
+extern HWND SaveDialogOwner;

@@ -1,0 +1,293 @@
+#include "dialog/settings.h"
+#include "common/handles.h"
+#include "tests/support/bmp_file.h"
+#include "tests/support/child_process.h"
+#include "tests/support/dialog_driver.h"
+#include "tests/support/pattern_window.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+TEST(ExtractDirectory, SplitsAtTheLastSeparator) {
+    EXPECT_EQ(ExtractDirectory("C:\\Tools\\host.exe"), "C:\\Tools\\");
+    EXPECT_EQ(ExtractDirectory("C:/Tools/host.exe"), "C:/Tools/");
+    EXPECT_EQ(ExtractDirectory("C:\\Tools/sub\\host.exe"), "C:\\Tools/sub\\");
+    EXPECT_EQ(ExtractDirectory("C:\\"), "C:\\");
+    EXPECT_EQ(ExtractDirectory("host.exe"), "");
+    EXPECT_EQ(ExtractDirectory(""), "");
+}
+
+// The settings file lives beside this test program, the "host" here.
+class SettingsFile : public ::testing::Test {
+protected:
+    const std::string path = ProgramFolder() + "Pixmerle_Option.ini";
+
+    void SetUp() override { Remove(); }
+    void TearDown() override { Remove(); }
+    void Remove() {
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path.c_str());
+    }
+    void Write(const std::string& text) {
+        FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fwrite(text.data(), 1, text.size(), file);
+        std::fclose(file);
+    }
+    std::string Read() {
+        const auto bytes = ReadWholeFile(path);
+        return std::string(bytes.begin(), bytes.end());
+    }
+    static void SetGlobals(const char* folder, int32_t toFolder, int32_t hide) {
+        lstrcpynA(SaveFolder, folder, sizeof(SaveFolder));
+        SaveToFolder = toFolder;
+        HideOnCapture = hide;
+    }
+};
+
+TEST_F(SettingsFile, PathIsBesideTheHostExecutable) {
+    EXPECT_EQ(SettingsFilePath(), path);
+}
+
+TEST_F(SettingsFile, WrittenFromScratchHoldsTheSectionAndThreeKeysInOrder) {
+    SetGlobals("C:\\shots", -1, 0);
+    SaveSettings();
+    EXPECT_EQ(Read(), "[Settings]\r\nAddress=C:\\shots\r\nIsAddress=1\r\nIsHide=0\r\n");
+    SetGlobals("", 0, 0);
+    LoadSettings();
+    EXPECT_STREQ(SaveFolder, "C:\\shots");
+    EXPECT_EQ(SaveToFolder, 1);
+    EXPECT_EQ(HideOnCapture, 0);
+}
+
+TEST_F(SettingsFile, ValuesAreReadAsTheyStandAndWrittenBackAsOneOrZero) {
+    Write("[Settings]\r\nAddress=D:\\\r\nIsAddress=7\r\nIsHide=abc\r\n");
+    LoadSettings();
+    EXPECT_STREQ(SaveFolder, "D:\\");
+    EXPECT_EQ(SaveToFolder, 7);
+    EXPECT_EQ(HideOnCapture, 0);
+    SaveSettings();
+    EXPECT_EQ(Read(), "[Settings]\r\nAddress=D:\\\r\nIsAddress=1\r\nIsHide=0\r\n");
+}
+
+TEST_F(SettingsFile, OverlongAddressIsCutTo259Characters) {
+    const std::string longFolder = "C:\\" + std::string(297, 'f');
+    Write("[Settings]\r\nAddress=" + longFolder + "\r\n");
+    std::memset(SaveFolder, 'Z', sizeof(SaveFolder));
+    LoadSettings();
+    EXPECT_EQ(std::string(SaveFolder), longFolder.substr(0, 259));
+    EXPECT_EQ(SaveFolder[260], 'Z') << "nothing is written past the 260 bytes of a read";
+}
+
+TEST_F(SettingsFile, MissingGarbageOrHugeFilesGiveTheDefaults) {
+    SetGlobals("C:\\old", 1, 1);
+    LoadSettings();
+    EXPECT_STREQ(SaveFolder, "");
+    EXPECT_EQ(SaveToFolder, 0);
+    EXPECT_EQ(HideOnCapture, 0);
+    EXPECT_FALSE(FileExists(path.c_str()));
+
+    std::string garbage(3 * 1024 * 1024, '\0');
+    for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = char((i * 7919) % 251);
+    Write(garbage);
+    LoadSettings();
+    EXPECT_LT(strnlen(SaveFolder, sizeof(SaveFolder)), sizeof(SaveFolder));
+    EXPECT_EQ(HideOnCapture, 0);
+}
+
+TEST_F(SettingsFile, LockedFileLosesTheWriteSilently) {
+    Write("[Settings]\r\nAddress=C:\\kept\r\nIsAddress=0\r\nIsHide=0\r\n");
+    const std::string before = Read();
+    {
+        UniqueFile lock(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(lock);
+        SetGlobals("C:\\lost", 1, 1);
+        SaveSettings();
+        LoadSettings();
+        EXPECT_STREQ(SaveFolder, "") << "a locked file reads as missing";
+    }
+    EXPECT_EQ(Read(), before);
+}
+
+TEST_F(SettingsFile, ReadOnlyFileLosesTheWriteSilently) {
+    Write("[Settings]\r\nAddress=C:\\kept\r\nIsAddress=0\r\nIsHide=0\r\n");
+    const std::string before = Read();
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    {
+        UniqueFile probe(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (probe) GTEST_SKIP() << "read-only files stay writable here (Wine run as root)";
+    }
+    SetGlobals("C:\\lost", 1, 1);
+    SaveSettings();
+    EXPECT_EQ(Read(), before);
+}
+
+TEST(FileExistsTest, DirectoriesAndFilesOpenForWritingCountAsMissing) {
+    TempDir dir;
+    EXPECT_FALSE(FileExists(dir.path().c_str()));
+    const std::string file = dir.file("held.ini");
+    {
+        UniqueFile writer(CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      CREATE_ALWAYS, 0, nullptr));
+        ASSERT_TRUE(writer);
+        EXPECT_FALSE(FileExists(file.c_str()));
+    }
+    EXPECT_TRUE(FileExists(file.c_str()));
+    EXPECT_FALSE(FileExists(dir.file("absent.ini").c_str()));
+}
+
+// The folder browser, answered from a second thread.
+class FolderBrowser : public ::testing::Test {
+protected:
+    static constexpr const char* kRoot = "<root>";
+    std::string selectedAtClose;
+    static inline std::string rootText;
+    PatternWindow owner{40, 40, 60, 60};
+    TempDir dir;
+
+    // Runs the browser; the driver optionally selects the item under the root
+    // whose text contains `select`, the way a click on it does, then presses
+    // OK or Cancel. Returns what the browser gave back. With `probe`, the
+    // driver also asks the open browser itself to select that path.
+    bool Browse(std::string& folder, const std::string& select, int button, std::string* shownSelection = nullptr,
+                const std::string& probe = "", std::string* probeSelection = nullptr) {
+        SetActiveWindow(owner.hwnd());
+        DialogDriver driver([&] {
+            HWND browser = WaitForAnyDialog(120000);
+            if (!browser) return;
+            if (shownSelection) *shownSelection = SelectedItemText(browser);
+            if (probeSelection) {
+                DWORD_PTR ignored;
+                SendMessageTimeoutA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(probe.c_str()),
+                                    SMTO_ABORTIFHUNG, 10000, &ignored);
+                *probeSelection = SelectedItemText(browser);
+            }
+            if (!select.empty()) SelectChildOfRoot(browser, select);
+            selectedAtClose = SelectedItemText(browser);
+            ClickButton(browser, button);
+            for (int i = 0; i < 100 && IsWindow(browser); ++i) Sleep(50);
+            if (IsWindow(browser)) PostMessageA(browser, WM_COMMAND, IDCANCEL, 0);
+        });
+        const bool chosen = BrowseForFolder(owner.hwnd(), "Choose a folder", folder);
+        EXPECT_TRUE(driver.Finish());
+        return chosen;
+    }
+
+    static std::string ItemText(HWND tree, DWORD_PTR item) {
+        char text[MAX_PATH] = {};
+        TVITEMA query{};
+        query.mask = TVIF_TEXT;
+        query.hItem = reinterpret_cast<HTREEITEM>(item);
+        query.pszText = text;
+        query.cchTextMax = sizeof(text);
+        DWORD_PTR ok = 0;
+        SendMessageTimeoutA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query), SMTO_ABORTIFHUNG, 5000, &ok);
+        return text;
+    }
+
+    // A real click on the item's text, as the user makes it.
+    static void ClickItem(HWND tree, DWORD_PTR item) {
+        // TVM_GETITEMRECT takes the item in the rectangle's first bytes.
+        RECT rect{};
+        const HTREEITEM handle = reinterpret_cast<HTREEITEM>(item);
+        std::memcpy(&rect, &handle, sizeof(handle));
+        DWORD_PTR ok = 0;
+        SendMessageTimeoutA(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect), SMTO_ABORTIFHUNG, 5000, &ok);
+        POINT point{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+        ClientToScreen(tree, &point);
+        INPUT input[3] = {};
+        for (INPUT& i : input) i.type = INPUT_MOUSE;
+        input[0].mi.dx = point.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+        input[0].mi.dy = point.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+        input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        SendInput(3, input, sizeof(INPUT));
+        Sleep(500);
+    }
+
+    static void SelectChildOfRoot(HWND browser, const std::string& part) {
+        HWND tree = FindWindowExA(browser, nullptr, WC_TREEVIEWA, nullptr);
+        DWORD_PTR item = 0, ignored = 0;
+        SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0, SMTO_ABORTIFHUNG, 5000, &item);
+        SendMessageTimeoutA(tree, TVM_EXPAND, TVE_EXPAND, LPARAM(item), SMTO_ABORTIFHUNG, 10000, &ignored);
+        SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_CHILD, LPARAM(item), SMTO_ABORTIFHUNG, 5000, &item);
+        if (part == kRoot) {
+            rootText = ItemText(tree, item);
+            ClickItem(tree, item);
+            return;
+        }
+        while (item && ItemText(tree, item).find(part) == std::string::npos)
+            SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_NEXT, LPARAM(item), SMTO_ABORTIFHUNG, 5000, &item);
+        if (item) SendMessageTimeoutA(tree, TVM_SELECTITEM, TVGN_CARET, LPARAM(item), SMTO_ABORTIFHUNG, 5000, &ignored);
+    }
+
+    static std::string SelectedItemText(HWND browser) {
+        HWND tree = FindWindowExA(browser, nullptr, WC_TREEVIEWA, nullptr);
+        if (!tree) return std::string();
+        DWORD_PTR item = 0;
+        SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0, SMTO_ABORTIFHUNG, 5000, &item);
+        if (!item) return std::string();
+        char text[MAX_PATH] = {};
+        TVITEMA query{};
+        query.mask = TVIF_TEXT;
+        query.hItem = reinterpret_cast<HTREEITEM>(item);
+        query.pszText = text;
+        query.cchTextMax = sizeof(text);
+        // The tree belongs to the test's thread, which is in the browser's
+        // modal loop; TVM_GETITEMA copies into this thread's buffer in-process.
+        DWORD_PTR ok = 0;
+        SendMessageTimeoutA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query), SMTO_ABORTIFHUNG, 5000, &ok);
+        return text;
+    }
+};
+
+TEST_F(FolderBrowser, ChoosingAFolderGivesItsPath) {
+    std::string folder;
+    EXPECT_TRUE(Browse(folder, "(C:)", IDOK));
+    EXPECT_EQ(lstrcmpiA(folder.c_str(), "C:\\"), 0) << folder;
+}
+
+TEST_F(FolderBrowser, CancellingOrConfirmingTheComputerFolderGivesFalse) {
+    std::string folder = "unchanged";
+    EXPECT_FALSE(Browse(folder, "(C:)", IDCANCEL));
+    EXPECT_EQ(folder, "unchanged");
+
+    folder.clear();
+    const bool chosen = Browse(folder, kRoot, IDOK);
+    if (selectedAtClose != rootText)
+        GTEST_SKIP() << "the browser kept '" << selectedAtClose << "' selected after a click on '" << rootText << "'";
+    // The computer folder itself has no file-system path to give back.
+    LPITEMIDLIST computer = nullptr;
+    ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer), S_OK);
+    char path[MAX_PATH] = {};
+    const bool computerHasPath = SHGetPathFromIDListA(computer, path);
+    CoTaskMemFree(computer);
+    ASSERT_FALSE(computerHasPath);
+    if (chosen)
+        GTEST_SKIP() << "Wine's browser hands back '" << folder << "' when '" << rootText << "' is confirmed";
+    EXPECT_EQ(folder, "");
+}
+
+TEST_F(FolderBrowser, NonEmptyFolderTextOpensWithThatFolderSelected) {
+    std::string folder = dir.path();
+    std::string shown, probed;
+    const bool chosen = Browse(folder, "", IDOK, &shown, dir.path(), &probed);
+    const std::string leaf = dir.path().substr(dir.path().find_last_of('\\') + 1);
+    if (lstrcmpiA(probed.c_str(), leaf.c_str()) != 0)
+        GTEST_SKIP() << "this shell's browser cannot select a path below the computer folder (it showed '" << probed
+                     << "')";
+    EXPECT_EQ(lstrcmpiA(shown.c_str(), leaf.c_str()), 0) << "shown '" << shown << "'";
+    EXPECT_TRUE(chosen);
+    EXPECT_EQ(lstrcmpiA(folder.c_str(), dir.path().c_str()), 0) << folder;
+}
+
+}  // namespace

@@ -1,0 +1,55 @@
+#include "tests/support/save_dialog.h"
+
+#include "tests/support/dialog_driver.h"
+
+#include <dlgs.h>
+
+#include <memory>
+
+struct SaveDialogAnswer::State {
+    SaveDialogSeen seen;
+    std::unique_ptr<DialogDriver> driver;
+};
+
+SaveDialogAnswer::SaveDialogAnswer(HWND owner, std::string name) : state_(new State) {
+    State* state = state_;
+    state->driver = std::make_unique<DialogDriver>([state, owner, name] {
+        HWND dialog = WaitForAnyDialog(120000);
+        if (!dialog) return;
+        state->seen.appeared = true;
+        state->seen.ownedByOwner = GetWindow(dialog, GW_OWNER) == owner;
+        if (HWND types = GetDlgItem(dialog, cmb1)) {
+            DWORD_PTR count = 0;
+            SendMessageTimeoutA(types, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
+            state->seen.filterCount = int(count);
+            char text[256] = {};
+            DWORD_PTR ignored;
+            SendMessageTimeoutA(types, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+                                &ignored);
+            state->seen.filter = text;
+        }
+        HWND nameBox = GetDlgItem(dialog, cmb13);
+        if (!nameBox) nameBox = GetDlgItem(dialog, edt1);
+        if (name.empty() || !nameBox) {
+            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+            return;
+        }
+        DWORD_PTR ignored;
+        SendMessageTimeoutA(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()), SMTO_ABORTIFHUNG, 5000,
+                            &ignored);
+        ClickButton(dialog, IDOK);
+        // A dialog still open after a while (a question, a refused name) is cancelled.
+        for (int i = 0; i < 100 && IsWindow(dialog); ++i) Sleep(100);
+        if (IsWindow(dialog)) {
+            if (HWND question = WaitForAnyDialog(100)) PostMessageA(question, WM_COMMAND, IDCANCEL, 0);
+            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        }
+    });
+}
+
+SaveDialogAnswer::~SaveDialogAnswer() { delete state_; }
+
+SaveDialogSeen SaveDialogAnswer::Result() {
+    state_->driver->Finish();
+    return state_->seen;
+}

@@ -1,0 +1,27 @@
+#pragma once
+// Answers the save-file dialog from a second thread.
+#include <windows.h>
+#include <string>
+
+struct SaveDialogSeen {
+    bool appeared = false;
+    bool ownedByOwner = false;
+    int filterCount = -1;
+    std::string filter;  // the description of the first file type
+};
+
+// Starts answering the next save-file dialog owned by `owner`: types the
+// name and presses Save, or presses Cancel when the name is empty.
+class SaveDialogAnswer {
+public:
+    SaveDialogAnswer(HWND owner, std::string name);
+    ~SaveDialogAnswer();
+    SaveDialogAnswer(const SaveDialogAnswer&) = delete;
+    SaveDialogAnswer& operator=(const SaveDialogAnswer&) = delete;
+    // Waits for the driver; what it saw of the dialog.
+    SaveDialogSeen Result();
+
+private:
+    struct State;
+    State* state_;
+};
