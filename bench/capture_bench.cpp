@@ -4,6 +4,7 @@
 #include "capture/dib.h"
 #include "capture/screen_shot.h"
 #include "bench/bench_util.h"
+#include "tests/support/screen.h"
 #include "common/handles.h"
 
 #include <algorithm>
@@ -117,13 +118,13 @@ int main(int argc, char** argv) {
                                       width, height, nullptr, nullptr, wc.hInstance, nullptr);
         ShowWindow(window, SW_SHOWNOACTIVATE);
         UpdateWindow(window);
-        PumpFor(200);
+        PumpMessages(200);
         const Row row = Measure(window, runs, file);
         std::printf("| %s | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f |\n", row.size.c_str(), row.grab, row.convert,
                     row.write, row.path, row.floor, row.path / row.floor);
         std::fflush(stdout);
         DestroyWindow(window);
-        PumpFor(200);
+        PumpMessages(200);
     }
     DeleteFileA(file.c_str());
     return 0;

@@ -7,6 +7,8 @@
 #include "capture/png_output.h"
 #include "capture/screen_shot.h"
 #include "common/handles.h"
+#include "tests/support/process_usage.h"
+#include "tests/support/screen.h"
 
 #include <cmath>
 #include <cstdio>
@@ -73,7 +75,7 @@ int main(int argc, char** argv) {
                                   height, nullptr, nullptr, wc.hInstance, nullptr);
     ShowWindow(window, SW_SHOWNOACTIVATE);
     UpdateWindow(window);
-    PumpFor(300);
+    PumpMessages(300);
 
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
@@ -91,17 +93,17 @@ int main(int argc, char** argv) {
     std::vector<double> grab, fetch, convert, encode, path, floor, copy;
     uint64_t peak = 0;
     for (int i = 0; i < runs; ++i) {
-        const uint64_t base = PrivateBytesNow();
+        const uint64_t base = PrivateBytes();
         double t0 = NowMs();
         UniqueBitmap bitmap(GrabWindow(window));
         double t1 = NowMs();
-        const uint64_t afterGrab = PrivateBytesNow();
+        const uint64_t afterGrab = PrivateBytes();
         PngImageBuffers buffers;
         FetchPngDib(bitmap.get(), width, height, buffers);
         double t2 = NowMs();
         ConvertDibToRows(buffers);
         double t3 = NowMs();
-        const uint64_t afterConvert = PrivateBytesNow();
+        const uint64_t afterConvert = PrivateBytes();
         EncodePngRows(file.c_str(), buffers.Rows.get(), width, height);
         double t4 = NowMs();
         auto above = [base](uint64_t now) { return now > base ? now - base : 0; };

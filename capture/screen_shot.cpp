@@ -39,14 +39,13 @@ bool TScreenShot::CaptureWindow(HWND window) {
     UniqueBitmap bitmap(GrabWindow(window));
 
     if (PngAvailable) {
-        ImageIsBitmap = true;
         BITMAP described{};
         if (bitmap && GetObjectA(bitmap.get(), sizeof(described), &described)) {
             ImageWidth = described.bmWidth;
             ImageHeight = described.bmHeight;
         }
         Image = bitmap.release();
-        if (!Image) ImageIsBitmap = false;
+        ImageIsBitmap = Image != nullptr;
     } else {
         UniquePalette palette(bitmap ? CreateSystemPalette() : nullptr);
         Image = BitmapToDib(bitmap.get(), DibBitCountForDepth(depth), palette.get());

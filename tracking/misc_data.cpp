@@ -137,13 +137,6 @@ void InvertFrame(HWND window) { InvertOutline(window, false); }
 void InvertWindow(HWND window) { InvertOutline(window, true); }
 
 void RepaintWindow(HWND window) {
-    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
-    if (thread == 0) return;
-    if (thread == GetCurrentThreadId()) {
-        SendMessageA(window, WM_NCPAINT, 0, 0);
-        SendMessageA(window, WM_PAINT, 0, 0);
-    } else {
-        PostThreadMessageA(thread, WM_NCPAINT, 0, 0);
-        PostThreadMessageA(thread, WM_PAINT, 0, 0);
-    }
+    SendOrPostToOwner(window, WM_NCPAINT);
+    SendOrPostToOwner(window, WM_PAINT);
 }

@@ -11,9 +11,15 @@
 
 namespace {
 
+// Xvfb depth 24 shows as 32 bits per pixel, 16 stays 16 and gives 24-bit
+// DIBs, 8 gives 8-bit DIBs with a colour table.
 int ExpectedDibBits() {
-    const int bits = ScreenBitsPerPixel();
-    return bits > 8 && bits <= 24 ? 24 : DibBitCountForDepth(bits);
+    switch (ExpectedDisplayDepth()) {
+    case 24: return 32;
+    case 16: return 24;
+    case 8: return 8;
+    default: return ScreenBitsPerPixel() == 16 ? 24 : ScreenBitsPerPixel();
+    }
 }
 
 // Writes the held DIB and checks the file against the pattern window's colours.

@@ -257,18 +257,7 @@ protected:
         if (!tree) return std::string();
         DWORD_PTR item = 0;
         SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0, SMTO_ABORTIFHUNG, 5000, &item);
-        if (!item) return std::string();
-        char text[MAX_PATH] = {};
-        TVITEMA query{};
-        query.mask = TVIF_TEXT;
-        query.hItem = reinterpret_cast<HTREEITEM>(item);
-        query.pszText = text;
-        query.cchTextMax = sizeof(text);
-        // The tree belongs to the test's thread, which is in the browser's
-        // modal loop; TVM_GETITEMA copies into this thread's buffer in-process.
-        DWORD_PTR ok = 0;
-        SendMessageTimeoutA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query), SMTO_ABORTIFHUNG, 5000, &ok);
-        return text;
+        return item ? ItemText(tree, item) : std::string();
     }
 };
 

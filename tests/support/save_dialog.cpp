@@ -11,8 +11,8 @@ struct SaveDialogAnswer::State {
     std::unique_ptr<DialogDriver> driver;
 };
 
-SaveDialogAnswer::SaveDialogAnswer(HWND owner, std::string name) : state_(new State) {
-    State* state = state_;
+SaveDialogAnswer::SaveDialogAnswer(HWND owner, std::string name) : state_(std::make_unique<State>()) {
+    State* state = state_.get();
     state->driver = std::make_unique<DialogDriver>([state, owner, name] {
         HWND dialog = WaitForAnyDialog(120000);
         if (!dialog) return;
@@ -47,7 +47,7 @@ SaveDialogAnswer::SaveDialogAnswer(HWND owner, std::string name) : state_(new St
     });
 }
 
-SaveDialogAnswer::~SaveDialogAnswer() { delete state_; }
+SaveDialogAnswer::~SaveDialogAnswer() = default;
 
 SaveDialogSeen SaveDialogAnswer::Result() {
     state_->driver->Finish();

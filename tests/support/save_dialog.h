@@ -1,6 +1,7 @@
 #pragma once
 // Answers the save-file dialog from a second thread.
 #include <windows.h>
+#include <memory>
 #include <string>
 
 struct SaveDialogSeen {
@@ -23,5 +24,5 @@ public:
 
 private:
     struct State;
-    State* state_;
+    std::unique_ptr<State> state_;
 };
