@@ -21,3 +21,22 @@
 #define IDS_PNG_WRITE_END 65533
 #define IDS_PNG_WRITE_FLUSH 65534
 #define IDS_PNG_WRITE_IMAGE 65535
+
+// The capture dialog and its artwork.
+#define IDD_CAPTURE 1000
+#define IDI_APP 200
+#define IDI_FINDER_EMPTY 202
+#define IDI_FINDER 203
+#define IDC_DRAG 301
+
+// Controls of the capture dialog.
+#define IDC_FINDER 101
+#define IDC_ABOUT 104
+#define IDC_EXIT 105
+#define IDC_TAKE_CAPTURE 106
+#define IDC_FLASH 107
+#define IDC_FOLDER_EDIT 201
+#define IDC_BROWSE 204
+#define IDC_APPLY 207
+#define IDC_SAVE_TO_FOLDER 209
+#define IDC_HIDE_ON_CAPTURE 212
