@@ -1,7 +1,10 @@
 // The tests' main: GoogleTest's own, except that failures are printed only
 // to the console. GoogleTest also sends each failure to OutputDebugStringA,
 // which takes the process down where 32-bit Wine runs under qemu-user.
+#include "tests/support/plugin_library.h"
+
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <memory>
@@ -54,5 +57,11 @@ int main(int argc, char** argv) {
     auto& listeners = ::testing::UnitTest::GetInstance()->listeners();
     if (auto* printer = listeners.Release(listeners.default_result_printer()))
         listeners.Append(new ConsoleOnlyPrinter(printer));
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    if (PluginWasLoaded()) {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(result));
+    }
+    return result;
 }

@@ -1,0 +1,163 @@
+#include "dialog/capture_dialog.h"
+
+#include "capture/screen_shot.h"
+#include "common/own_module.h"
+#include "dialog/settings.h"
+#include "host/library.h"
+#include "host/plugin_info.h"
+#include "resources/resource_ids.h"
+#include "tracking/misc_data.h"
+
+#include <string>
+
+HWND PointedWnd = nullptr;
+
+namespace {
+
+constexpr DWORD kPauseAfterCaptureMs = 500;
+
+bool IsTicked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+
+int32_t FlagFor(bool on) { return on ? -1 : 0; }
+
+// Reads the folder edit into SaveFolder; longer texts are cut to what fits.
+void ReadFolderEdit(HWND dialog) { GetDlgItemTextA(dialog, IDC_FOLDER_EDIT, SaveFolder, sizeof SaveFolder - 1); }
+
+void ShowFinder(HWND dialog, HICON icon) {
+    SendDlgItemMessageA(dialog, IDC_FINDER, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
+}
+
+void InitDialog(HWND dialog) {
+    SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(AppIcon));
+    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(AppIcon));
+    LoadSettings();
+    if (FileExists(SettingsFilePath().c_str())) {
+        if (SaveToFolder) CheckDlgButton(dialog, IDC_SAVE_TO_FOLDER, BST_CHECKED);
+        SaveToFolder = FlagFor(IsTicked(dialog, IDC_SAVE_TO_FOLDER));
+        if (SaveToFolder) SetDlgItemTextA(dialog, IDC_FOLDER_EDIT, SaveFolder);
+        // With the box off the edit is empty, so a stored folder is dropped here.
+        ReadFolderEdit(dialog);
+        if (lstrlenA(SaveFolder) == 0) {
+            CheckDlgButton(dialog, IDC_SAVE_TO_FOLDER, BST_UNCHECKED);
+            SaveToFolder = 0;
+        }
+        if (HideOnCapture) CheckDlgButton(dialog, IDC_HIDE_ON_CAPTURE, BST_CHECKED);
+        HideOnCapture = FlagFor(IsTicked(dialog, IDC_HIDE_ON_CAPTURE));
+    }
+    SetFocus(GetDlgItem(dialog, IDC_ABOUT));
+}
+
+HWND CurrentTarget() { return MiscData ? MiscData->Snapshot.TargetWnd : nullptr; }
+
+void TakeScreenCapture(HWND dialog) {
+    const HWND target = CurrentTarget();
+    if (SaveToFolder) {
+        ReadFolderEdit(dialog);
+        if (lstrlenA(SaveFolder) == 0) {
+            // Nothing to hide for: the save-file dialog asks for the name.
+            if (ScreenShot) ScreenShot->CaptureAndSaveAs(target);
+            return;
+        }
+        if (HideOnCapture) ShowWindow(dialog, SW_HIDE);
+        if (ScreenShot) ScreenShot->CaptureToFolder(target, SaveFolder);
+    } else {
+        if (HideOnCapture) ShowWindow(dialog, SW_HIDE);
+        if (ScreenShot) ScreenShot->CaptureAndSaveAs(target);
+    }
+    Sleep(kPauseAfterCaptureMs);
+    ShowWindow(dialog, SW_SHOW);
+}
+
+void ChooseFolder(HWND dialog) {
+    std::string folder;
+    if (BrowseForFolder(dialog, "Select a folder", folder)) SetDlgItemTextA(dialog, IDC_FOLDER_EDIT, folder.c_str());
+}
+
+void Apply(HWND dialog) {
+    SaveToFolder = FlagFor(IsTicked(dialog, IDC_SAVE_TO_FOLDER));
+    HideOnCapture = FlagFor(IsTicked(dialog, IDC_HIDE_ON_CAPTURE));
+    ReadFolderEdit(dialog);
+    SetDlgItemTextA(dialog, IDC_FOLDER_EDIT, SaveFolder);
+    SaveSettings();
+}
+
+void HandleCommand(HWND dialog, int id) {
+    switch (id) {
+    case IDC_ABOUT: MessageBoxA(dialog, kAboutText, kAboutTitle, MB_ICONINFORMATION); break;
+    case IDC_EXIT: EndDialog(dialog, 0); break;
+    case IDC_TAKE_CAPTURE: TakeScreenCapture(dialog); break;
+    case IDC_FLASH:
+        if (MiscData && MiscData->HasTarget) MiscData->FlashTarget();
+        break;
+    case IDC_BROWSE: ChooseFolder(dialog); break;
+    case IDC_APPLY: Apply(dialog); break;
+    case IDC_SAVE_TO_FOLDER:
+        SaveToFolder = FlagFor(IsTicked(dialog, IDC_SAVE_TO_FOLDER));
+        if (!SaveToFolder) SetDlgItemTextA(dialog, IDC_FOLDER_EDIT, "");
+        break;
+    case IDC_HIDE_ON_CAPTURE: HideOnCapture = FlagFor(IsTicked(dialog, IDC_HIDE_ON_CAPTURE)); break;
+    default: break;  // IDOK and IDCANCEL too: Esc does not close the dialog
+    }
+}
+
+void BeginDrag(HWND dialog, LPARAM clickPoint) {
+    const POINT point{LOWORD(clickPoint), HIWORD(clickPoint)};
+    if (ChildWindowFromPoint(dialog, point) != GetDlgItem(dialog, IDC_FINDER)) return;
+    SetCapture(dialog);
+    SetCursor(LoadCursorA(OwnModule(), MAKEINTRESOURCEA(IDC_DRAG)));
+    ShowFinder(dialog, FinderEmptyIcon);
+}
+
+void FollowDrag(HWND dialog) {
+    POINT cursor;
+    if (!MiscData || GetCapture() != dialog || !GetCursorPos(&cursor)) return;
+    MiscData->CursorPos = cursor;
+    PointedWnd = WindowAtPoint(cursor);
+    MiscData->CheckTargetProcess(nullptr);
+    const HWND framed = MiscData->Snapshot.FramedWnd;
+    if (framed == PointedWnd) return;
+    MiscData->RehideTarget(framed);
+    if (framed) InvertFrame(framed);
+    MiscData->SelectTarget(PointedWnd, dialog);
+    InvertFrame(MiscData->Snapshot.TargetWnd);
+}
+
+void EndDrag(HWND dialog) {
+    // Nothing ever sets a drag cursor of its own; show the arrow rather than
+    // no pointer at all until some window sets one.
+    const HCURSOR cursor = MiscData ? MiscData->DragCursor : nullptr;
+    SetCursor(cursor ? cursor : LoadCursorA(nullptr, IDC_ARROW));
+    ShowFinder(dialog, FinderIcon);
+    if (!MiscData) return;
+    MiscData->RehideTarget(MiscData->Snapshot.TargetWnd);
+    if (MiscData->Snapshot.TargetWnd) InvertFrame(MiscData->Snapshot.FramedWnd);
+    MiscData->Snapshot.FramedWnd = nullptr;
+}
+
+INT_PTR HandleMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        InitDialog(dialog);
+        return FALSE;  // the focus is already on "About"
+    case WM_COMMAND: HandleCommand(dialog, LOWORD(wParam)); return TRUE;
+    case WM_CLOSE: EndDialog(dialog, 0); return TRUE;
+    case WM_LBUTTONDOWN: BeginDrag(dialog, lParam); return TRUE;
+    case WM_MOUSEMOVE: FollowDrag(dialog); return TRUE;
+    case WM_LBUTTONUP:
+        if (GetCapture() == dialog) ReleaseCapture();
+        return TRUE;
+    case WM_CAPTURECHANGED: EndDrag(dialog); return TRUE;
+    default: return FALSE;
+    }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK CaptureDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    SaveDialogOwner = dialog;
+    try {
+        return HandleMessage(dialog, message, wParam, lParam);
+    } catch (...) {
+        return FALSE;
+    }
+}

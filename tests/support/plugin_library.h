@@ -1,0 +1,19 @@
+#pragma once
+// The real plug-in DLL, loaded from the test program's folder the way a host
+// loads it, and its exported entry points.
+#include <windows.h>
+
+// Loads Pixmerle_1_1_7.dll once; null when it cannot be loaded.
+HMODULE PluginModule();
+
+template <typename F>
+F PluginEntry(const char* name) {
+    HMODULE module = PluginModule();
+    return module ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+
+// True once PluginModule loaded the DLL. The test program then ends without
+// the DLL's unload notification: under qemu-user, the OutputDebugStringA the
+// plug-in calls at unload takes down a process that has ever run a second
+// thread. Its unload is tested in a single-threaded process of its own.
+bool PluginWasLoaded();

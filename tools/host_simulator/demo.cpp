@@ -1,0 +1,176 @@
+#include "tools/host_simulator/demo.h"
+
+#include "resources/resource_ids.h"
+
+#include <set>
+
+namespace {
+
+constexpr char kDialogTitle[] = "  Pixmerle 1.1.7";
+constexpr char kSampleClass[] = "PixmerleDemoSample";
+constexpr RECT kSampleRect{40, 500, 360, 700};
+
+LRESULT CALLBACK SampleProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_PAINT) return DefWindowProcA(window, message, wParam, lParam);
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    RECT client;
+    GetClientRect(window, &client);
+    const COLORREF colours[] = {RGB(220, 40, 40), RGB(40, 160, 60), RGB(40, 80, 220), RGB(240, 200, 40)};
+    for (int quadrant = 0; quadrant < 4; ++quadrant) {
+        RECT part{quadrant % 2 ? client.right / 2 : 0, quadrant / 2 ? client.bottom / 2 : 0,
+                  quadrant % 2 ? client.right : client.right / 2, quadrant / 2 ? client.bottom : client.bottom / 2};
+        HBRUSH brush = CreateSolidBrush(colours[quadrant]);
+        FillRect(dc, &part, brush);
+        DeleteObject(brush);
+    }
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(255, 255, 255));
+    DrawTextA(dc, "Pixmerle demo window", -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    EndPaint(window, &paint);
+    return 0;
+}
+
+HWND CreateSample() {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = SampleProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = kSampleClass;
+    RegisterClassA(&windowClass);
+    return CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kSampleClass, "Pixmerle demo window",
+                           WS_POPUP | WS_VISIBLE, kSampleRect.left, kSampleRect.top,
+                           kSampleRect.right - kSampleRect.left, kSampleRect.bottom - kSampleRect.top, nullptr,
+                           nullptr, windowClass.hInstance, nullptr);
+}
+
+std::set<std::string> FilesIn(const std::string& folder) {
+    std::set<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.insert(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+void MoveMouse(POINT point, DWORD buttons = 0) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = point.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = point.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
+    SendInput(1, &input, sizeof input);
+}
+
+POINT CentreOf(HWND window) {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+HWND WaitForDialog(DWORD timeoutMs) {
+    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
+        HWND dialog = FindWindowA("#32770", kDialogTitle);
+        if (dialog && IsWindowVisible(dialog)) return dialog;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+// A point of the dialog that no control covers, so the dialog itself is
+// the window there.
+POINT BareSpotOf(HWND dialog) {
+    RECT client;
+    GetClientRect(dialog, &client);
+    for (int y = client.bottom - 4; y > 4; y -= 3) {
+        for (int x = client.right - 4; x > 4; x -= 3) {
+            POINT point{x, y};
+            if (ChildWindowFromPointEx(dialog, point, CWP_ALL) == dialog) {
+                ClientToScreen(dialog, &point);
+                return point;
+            }
+        }
+    }
+    return CentreOf(dialog);
+}
+
+// What a user does in the dialog: tick "Save capture to :", give the folder,
+// drag the finder onto the target (the sample window, or the dialog itself),
+// take the capture, exit.
+bool DriveDialog(const std::string& folder, bool targetIsDialog) {
+    HWND dialog = WaitForDialog(60000);
+    HWND sample = FindWindowA(kSampleClass, nullptr);
+    if (!dialog || !sample) return false;
+    const std::set<std::string> before = FilesIn(folder);
+    DWORD_PTR ignored;
+    if (SendDlgItemMessageA(dialog, IDC_SAVE_TO_FOLDER, BM_GETCHECK, 0, 0) != BST_CHECKED)
+        SendMessageTimeoutA(GetDlgItem(dialog, IDC_SAVE_TO_FOLDER), BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored);
+    SendMessageTimeoutA(GetDlgItem(dialog, IDC_FOLDER_EDIT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()),
+                        SMTO_ABORTIFHUNG, 5000, &ignored);
+
+    const POINT start = CentreOf(GetDlgItem(dialog, IDC_FINDER));
+    const POINT end = targetIsDialog ? BareSpotOf(dialog) : CentreOf(sample);
+    MoveMouse(start);
+    Sleep(200);
+    MoveMouse(start, MOUSEEVENTF_LEFTDOWN);
+    Sleep(300);
+    constexpr int kSteps = 12;
+    for (int step = 1; step <= kSteps; ++step) {
+        MoveMouse({start.x + (end.x - start.x) * step / kSteps, start.y + (end.y - start.y) * step / kSteps});
+        Sleep(80);
+    }
+    Sleep(400);
+    MoveMouse(end, MOUSEEVENTF_LEFTUP);
+    Sleep(400);
+
+    PostMessageA(GetDlgItem(dialog, IDC_TAKE_CAPTURE), BM_CLICK, 0, 0);
+    std::string written;
+    for (int waited = 0; waited < 30000 && written.empty(); waited += 100) {
+        Sleep(100);
+        for (const std::string& name : FilesIn(folder))
+            if (!before.count(name)) written = folder + "\\" + name;
+    }
+    Sleep(800);  // the dialog pauses after a capture before it answers again
+    PostMessageA(GetDlgItem(dialog, IDC_EXIT), BM_CLICK, 0, 0);
+    return !written.empty();
+}
+
+}  // namespace
+
+std::string RunDemo(PluginHost& host, const std::string& folder, bool targetIsDialog) {
+    HWND sample = CreateSample();
+    if (!sample) return {};
+    UpdateWindow(sample);
+    const std::set<std::string> before = FilesIn(folder);
+
+    // The user is a process of its own, as a real one would be; it also keeps
+    // the host single-threaded, which 32-bit Wine under qemu-user needs for
+    // the plug-in's debug output at unload.
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string commandLine = std::string("\"") + self + "\" --drive-demo \"" + folder + "\"" +
+                              (targetIsDialog ? " --target dialog" : "");
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION user{};
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &user)) {
+        DestroyWindow(sample);
+        return {};
+    }
+    host.StartPlugin();
+    WaitForSingleObject(user.hProcess, 60000);
+    DWORD userResult = 1;
+    GetExitCodeProcess(user.hProcess, &userResult);
+    CloseHandle(user.hThread);
+    CloseHandle(user.hProcess);
+    DestroyWindow(sample);
+
+    if (userResult != 0) return {};
+    for (const std::string& name : FilesIn(folder))
+        if (!before.count(name)) return folder + "\\" + name;
+    return {};
+}
+
+int DriveDemo(const std::string& folder, bool targetIsDialog) { return DriveDialog(folder, targetIsDialog) ? 0 : 1; }

@@ -1,0 +1,87 @@
+// Loads the plug-in the way each of its four hosts does and gives the user
+// the host's way to start it: a main window whose "Plugins" menu holds what
+// the plug-in offers to that host.
+//
+//   host_simulator [--host ollydbg|peid|quickunpack|pt] [--plugin PATH]
+//                  [--start] [--demo FOLDER [--target sample|dialog]] [--load-only]
+//
+// --start opens the capture dialog at once; --demo FOLDER does the whole job
+// unattended on a sample window (or on the dialog itself) and prints the
+// path of the file it wrote; --load-only loads and frees the plug-in.
+#include "tools/host_simulator/demo.h"
+#include "tools/host_simulator/plugin_host.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+struct Options {
+    HostKind host = HostKind::OllyDbg;
+    std::string plugin = "Pixmerle_1_1_7.dll";
+    bool start = false;
+    bool loadOnly = false;
+    std::string demoFolder;
+    std::string driveDemoFolder;
+    bool targetIsDialog = false;
+};
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--host" && hasValue) {
+            if (!ParseHostKind(argv[++i], options.host)) return false;
+        } else if (arg == "--plugin" && hasValue) {
+            options.plugin = argv[++i];
+        } else if (arg == "--demo" && hasValue) {
+            options.demoFolder = argv[++i];
+        } else if (arg == "--drive-demo" && hasValue) {
+            options.driveDemoFolder = argv[++i];
+        } else if (arg == "--target" && hasValue) {
+            const std::string target = argv[++i];
+            if (target != "dialog" && target != "sample") return false;
+            options.targetIsDialog = target == "dialog";
+        } else if (arg == "--start") {
+            options.start = true;
+        } else if (arg == "--load-only") {
+            options.loadOnly = true;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::fprintf(stderr,
+                     "usage: host_simulator [--host ollydbg|peid|quickunpack|pt] [--plugin PATH] [--start]\n"
+                     "                      [--demo FOLDER [--target sample|dialog]] [--load-only]\n");
+        return 2;
+    }
+    if (!options.driveDemoFolder.empty()) return DriveDemo(options.driveDemoFolder, options.targetIsDialog);
+    PluginHost host(options.host);
+    if (!host.Load(options.plugin)) {
+        std::fprintf(stderr, "cannot load the plug-in %s (error %lu)\n", options.plugin.c_str(), GetLastError());
+        return 1;
+    }
+    if (options.loadOnly) return host.Unload() ? 0 : 1;
+    std::printf("%s host: plug-in \"%s\" loaded\n", HostKindName(options.host), host.PluginName().c_str());
+    if (!host.CreateMainWindow()) return 1;
+    if (!options.demoFolder.empty()) {
+        const std::string written = RunDemo(host, options.demoFolder, options.targetIsDialog);
+        if (written.empty()) {
+            std::fprintf(stderr, "the demo capture wrote no file\n");
+            return 1;
+        }
+        std::printf("%s\n", written.c_str());
+        return 0;
+    }
+    std::fflush(stdout);
+    return host.Run(options.start);
+}
