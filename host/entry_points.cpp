@@ -72,6 +72,7 @@ void __cdecl _ODBG_Pluginaction(int origin, int action, void* /*item*/) {
 }
 
 int __cdecl _ODBG_Pluginmenu(int origin, char* data, void* /*item*/) {
+    if (!data) return 0;
     if (origin == kOriginMainMenu) {
         std::memcpy(data, kMainMenu, sizeof kMainMenu);
         return 1;
@@ -90,7 +91,7 @@ int __cdecl _ODBG_Plugininit(int version, HWND mainWindow, void* /*features*/) {
 }
 
 int __cdecl _ODBG_Plugindata(char* name) {
-    std::memcpy(name, kPluginName, sizeof kPluginName);
+    if (name) std::memcpy(name, kPluginName, sizeof kPluginName);
     return kOllyInterfaceVersion;
 }
 

@@ -64,6 +64,9 @@ struct DialogRun {
     bool appeared = false;
     bool hostVisibleMeanwhile = false;
     HWND owner = nullptr;
+    HICON bigIcon = nullptr;
+    HICON smallIcon = nullptr;
+    HICON finderImage = nullptr;
 };
 
 // Starts a driver that waits for the capture dialog, notes what it sees and
@@ -77,6 +80,13 @@ DialogRun RunDialogThrough(Start start, HWND hostWindow = nullptr) {
         run.appeared = true;
         run.owner = GetWindow(dialog, GW_OWNER);
         run.hostVisibleMeanwhile = hostWindow && IsWindowVisible(hostWindow);
+        DWORD_PTR icon = 0;
+        SendMessageTimeoutA(dialog, WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, 5000, &icon);
+        run.bigIcon = reinterpret_cast<HICON>(icon);
+        SendMessageTimeoutA(dialog, WM_GETICON, ICON_SMALL, 0, SMTO_ABORTIFHUNG, 5000, &icon);
+        run.smallIcon = reinterpret_cast<HICON>(icon);
+        SendMessageTimeoutA(GetDlgItem(dialog, 101), STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 5000, &icon);
+        run.finderImage = reinterpret_cast<HICON>(icon);
         ClickButton(dialog, kExitButton);
         for (int i = 0; i < 200 && IsWindow(dialog); ++i) Sleep(50);
     });
@@ -153,6 +163,7 @@ TEST_F(EntryPoints, NameQueriesShareOneCopyOfTheName) {
     std::memset(buffer, 0xAB, sizeof buffer);
     EXPECT_EQ(PluginEntry<OllyData>("_ODBG_Plugindata")(buffer), 110);
     EXPECT_EQ(std::memcmp(buffer, "Pixmerle 1.1.7", 15), 0);
+    EXPECT_EQ(PluginEntry<OllyData>("_ODBG_Plugindata")(nullptr), 110) << "a host without a buffer survives";
     for (size_t i = 15; i < sizeof buffer; ++i) EXPECT_EQ(uint8_t(buffer[i]), 0xAB) << "byte " << i;
 }
 
@@ -167,6 +178,7 @@ TEST_F(EntryPoints, MenuTextDependsOnWhereTheDebuggerShowsIt) {
                  {10, 0, nullptr},
                  {1, 0, nullptr},
                  {-1, 0, nullptr}};
+    EXPECT_EQ(menu(0, nullptr, nullptr), 0) << "a host without a buffer gets no menu and survives";
     for (const auto& c : cases) {
         std::vector<char> buffer(4096, char(0xCD));
         EXPECT_EQ(menu(c.origin, buffer.data(), nullptr), c.result) << "origin " << c.origin;
@@ -306,6 +318,12 @@ TEST_F(EntryPoints, DebuggerMenuActionsRunTheDialogWithoutOwner) {
         const DialogRun run = RunDialogThrough([&] { action(origin, 0, nullptr); });
         EXPECT_TRUE(run.appeared) << "origin " << origin;
         EXPECT_EQ(run.owner, nullptr);
+        // The icons the plug-in loaded at start-up from its own module.
+        EXPECT_NE(run.bigIcon, nullptr);
+        EXPECT_EQ(run.bigIcon, LoadIconA(PluginModule(), MAKEINTRESOURCEA(200)));
+        EXPECT_EQ(run.smallIcon, run.bigIcon);
+        EXPECT_NE(run.finderImage, nullptr);
+        EXPECT_EQ(run.finderImage, LoadIconA(PluginModule(), MAKEINTRESOURCEA(203)));
     }
 }
 

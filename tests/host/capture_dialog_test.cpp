@@ -1,0 +1,874 @@
+// The capture dialog end to end: the plug-in DLL is loaded and started the
+// way a host program does it, the test's thread sits in the dialog's modal
+// loop, and a driver thread plays the user with real input and clicks.
+#include "resources/resource_ids.h"
+#include "tests/support/bmp_file.h"
+#include "tests/support/child_process.h"
+#include "tests/support/dialog_driver.h"
+#include "tests/support/pattern_window.h"
+#include "tests/support/plugin_library.h"
+#include "tests/support/screen.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <dlgs.h>
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cstdlib>
+#include <cstdio>
+#include <functional>
+#include <mutex>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr char kPluginFile[] = "Pixmerle_1_1_7.dll";
+constexpr char kDialogTitle[] = "  Pixmerle 1.1.7";
+// Generous: everything runs emulated, and shell dialogs come up slowly.
+constexpr DWORD kStepMs = 30000;
+constexpr DWORD kShellDialogMs = 120000;
+
+using StartPluginFn = INT_PTR(__stdcall*)(DWORD);
+
+template <typename Condition>
+bool WaitUntil(Condition condition, DWORD timeoutMs = kStepMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+        Sleep(20);
+    }
+}
+
+// The settings file beside the test program, the host here.
+std::string SettingsPath() { return ProgramFolder() + "Pixmerle_Option.ini"; }
+
+void RemoveSettings() {
+    SetFileAttributesA(SettingsPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(SettingsPath().c_str());
+}
+
+void WriteSettings(const std::string& text) {
+    FILE* file = std::fopen(SettingsPath().c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+}
+
+std::string SettingsText(const std::string& folder, int toFolder, int hide) {
+    return "[Settings]\r\nAddress=" + folder + "\r\nIsAddress=" + std::to_string(toFolder) +
+           "\r\nIsHide=" + std::to_string(hide) + "\r\n";
+}
+
+std::string ReadSettings() {
+    const auto bytes = ReadWholeFile(SettingsPath());
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::string ProfileString(const char* key) {
+    char value[1024] = {};
+    GetPrivateProfileStringA("Settings", key, "<missing>", value, sizeof(value), SettingsPath().c_str());
+    return value;
+}
+
+int ProfileInt(const char* key) {
+    return int(GetPrivateProfileIntA("Settings", key, -99, SettingsPath().c_str()));
+}
+
+// A window of the test's thread, so served by whatever message loop that
+// thread runs. Its repaint comes only after every message posted and every
+// input queued before it, so answering one shows the loop has handled them.
+// On request it takes the mouse capture, and it notes the moves it gets.
+class LoopProbe {
+public:
+    static constexpr UINT kGrabCapture = WM_APP + 0x51;
+
+    LoopProbe() {
+        static const ATOM registered = [] {
+            WNDCLASSA wc{};
+            wc.lpfnWndProc = Proc;
+            wc.hInstance = GetModuleHandleA(nullptr);
+            wc.lpszClassName = "PixmerleLoopProbe";
+            return RegisterClassA(&wc);
+        }();
+        (void)registered;
+        painted_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        // One pixel in the screen's corner, clear of every window under test.
+        hwnd_ = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, "PixmerleLoopProbe", "probe", WS_POPUP,
+                                ScreenWidth() - 1, ScreenHeight() - 1, 1, 1, nullptr, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+        SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
+        PumpMessages(30);
+    }
+    ~LoopProbe() {
+        DestroyWindow(hwnd_);
+        CloseHandle(painted_);
+    }
+    LoopProbe(const LoopProbe&) = delete;
+    LoopProbe& operator=(const LoopProbe&) = delete;
+
+    HWND hwnd() const { return hwnd_; }
+
+    // From another thread: true once the loop came round to the repaint.
+    bool Ping() {
+        ResetEvent(painted_);
+        InvalidateRect(hwnd_, nullptr, FALSE);
+        return WaitForSingleObject(painted_, kStepMs) == WAIT_OBJECT_0;
+    }
+    void GrabCapture() { PostMessageA(hwnd_, kGrabCapture, 0, 0); }
+    bool WaitForMoveAt(POINT point) {
+        return WaitUntil([&] { return moveX_ == point.x && moveY_ == point.y; });
+    }
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<LoopProbe*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        if (self) {
+            switch (message) {
+            case WM_PAINT: {
+                PAINTSTRUCT paint;
+                BeginPaint(hwnd, &paint);
+                EndPaint(hwnd, &paint);
+                SetEvent(self->painted_);
+                return 0;
+            }
+            case kGrabCapture: SetCapture(hwnd); return 0;
+            case WM_MOUSEMOVE: {
+                POINT point{short(LOWORD(lParam)), short(HIWORD(lParam))};
+                ClientToScreen(hwnd, &point);
+                self->moveX_ = point.x;
+                self->moveY_ = point.y;
+                return 0;
+            }
+            case WM_LBUTTONUP:
+                if (GetCapture() == hwnd) ReleaseCapture();
+                return 0;
+            default: break;
+            }
+        }
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+
+    HWND hwnd_ = nullptr;
+    HANDLE painted_ = nullptr;
+    std::atomic<LONG> moveX_{LONG_MIN};
+    std::atomic<LONG> moveY_{LONG_MIN};
+};
+
+// Notes every showing and hiding of the test thread's windows, with the
+// number of files a folder then holds: the order of hiding, writing the
+// capture and showing again.
+struct ShowEvent {
+    HWND window;
+    bool shown;
+    size_t files;
+};
+
+class ShowWatch {
+public:
+    explicit ShowWatch(const TempDir* folder) : folder_(folder) {
+        active_ = this;
+        hook_ = SetWindowsHookExA(WH_CALLWNDPROC, Hook, nullptr, GetCurrentThreadId());
+    }
+    ~ShowWatch() {
+        if (hook_) UnhookWindowsHookEx(hook_);
+        active_ = nullptr;
+    }
+    ShowWatch(const ShowWatch&) = delete;
+    ShowWatch& operator=(const ShowWatch&) = delete;
+
+    bool hooked() const { return hook_ != nullptr; }
+    void Clear() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        events_.clear();
+    }
+    std::vector<ShowEvent> EventsOf(HWND window) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::vector<ShowEvent> found;
+        for (const ShowEvent& event : events_)
+            if (event.window == window) found.push_back(event);
+        return found;
+    }
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+        const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        if (code == HC_ACTION && active_ && sent->message == WM_SHOWWINDOW) {
+            const size_t files = active_->folder_ ? active_->folder_->Files().size() : 0;
+            std::lock_guard<std::mutex> lock(active_->mutex_);
+            active_->events_.push_back(ShowEvent{sent->hwnd, sent->wParam != 0, files});
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    static inline ShowWatch* active_ = nullptr;
+    const TempDir* folder_;
+    HHOOK hook_ = nullptr;
+    std::mutex mutex_;
+    std::vector<ShowEvent> events_;
+};
+
+void SendMouse(DWORD flags, POINT at = POINT{0, 0}) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    // Normalised coordinates of the pixel's middle, so that rounding down lands on it.
+    input.mi.dx = LONG((int64_t(at.x) * 2 + 1) * 32768 / ScreenWidth());
+    input.mi.dy = LONG((int64_t(at.y) * 2 + 1) * 32768 / ScreenHeight());
+    input.mi.dwFlags = flags;
+    SendInput(1, &input, sizeof(input));
+}
+
+void SendKey(WORD key) {
+    INPUT input[2] = {};
+    for (INPUT& one : input) {
+        one.type = INPUT_KEYBOARD;
+        one.ki.wVk = key;
+    }
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof(INPUT));
+}
+
+POINT Centre(const RECT& rect) { return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
+
+std::string Text(const RECT& rect) {
+    std::ostringstream text;
+    text << "(" << rect.left << "," << rect.top << ")-(" << rect.right << "," << rect.bottom << ")";
+    return text.str();
+}
+
+// A rectangle of the screen whose every pixel colour is known.
+struct Area {
+    std::string name;
+    RECT rect;
+    std::function<uint32_t(int, int)> colour;  // at window coordinates
+    int tolerance = 0;                          // per channel, in a capture file
+    int width() const { return rect.right - rect.left; }
+    int height() const { return rect.bottom - rect.top; }
+};
+
+RECT WindowRect(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+Area PatternArea(const std::string& name, const PatternWindow& window) {
+    const RECT rect = WindowRect(window.hwnd());
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    return Area{name, rect, [width, height](int x, int y) { return PatternWindow::ColourAt(x, y, width, height); }};
+}
+
+Area SolidArea(const std::string& name, const SolidWindow& window, uint32_t rgb) {
+    return Area{name, WindowRect(window.hwnd()), [rgb](int, int) { return rgb; }};
+}
+
+// What the screen shows there now. On 16-bit displays the screen reader and
+// the capture widen 5- and 6-bit channels to 8 bits a little differently.
+Area ScreenArea(const std::string& name, const RECT& rect) {
+    const ScreenPixels now = ReadScreen(rect);
+    return Area{name, rect, [now](int x, int y) { return now.at(x, y); }, ScreenBitsPerPixel() == 16 ? 7 : 0};
+}
+
+bool Near(uint32_t a, uint32_t b, int tolerance) {
+    for (int shift : {0, 8, 16})
+        if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > tolerance) return false;
+    return true;
+}
+
+// Empty when the screen shows the area plain, or with the dragging outline
+// (a 3-pixel frame inverted, all but its 4 outer corner pixels); else what
+// is wrong.
+std::string Mismatch(const Area& area, bool outlined) {
+    const ScreenPixels now = ReadScreen(area.rect);
+    const bool exactInverse = ScreenBitsPerPixel() > 8;  // palette displays invert indices
+    const int w = area.width(), h = area.height();
+    int wrong = 0;
+    std::ostringstream first;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const bool edge = x < 3 || y < 3 || x >= w - 3 || y >= h - 3;
+            const bool corner = (x == 0 || x == w - 1) && (y == 0 || y == h - 1);
+            const uint32_t known = area.colour(x, y), seen = now.at(x, y);
+            bool ok;
+            if (outlined && edge && !corner)
+                ok = exactInverse ? seen == (known ^ 0xFFFFFFu) : seen != known;
+            else
+                ok = seen == known;
+            if (!ok && ++wrong <= 3) first << " (" << x << "," << y << ") is " << std::hex << seen << " not from " << known << std::dec << ";";
+        }
+    if (!wrong) return std::string();
+    std::ostringstream text;
+    text << area.name << " is not " << (outlined ? "outlined" : "plain") << ": " << wrong << " pixels differ:" << first.str()
+         << "\n";
+    return text.str();
+}
+
+// Waits until only areas[outlined] shows the outline (none for -1).
+void ExpectOutlines(const std::vector<Area>& areas, int outlined, const std::string& when) {
+    std::string problem;
+    WaitUntil([&] {
+        problem.clear();
+        for (size_t i = 0; i < areas.size(); ++i) problem += Mismatch(areas[i], int(i) == outlined);
+        return problem.empty();
+    }, 10000);
+    EXPECT_EQ(problem, "") << when;
+}
+
+// Checks a capture file pixel by pixel against an area.
+void ExpectImageOf(const std::string& path, const Area& area) {
+    BmpFile bmp;
+    std::string error;
+    ASSERT_TRUE(ParseBmp(ReadWholeFile(path), bmp, error)) << path << ": " << error;
+    ASSERT_EQ(bmp.width, area.width()) << "capture of " << area.name;
+    ASSERT_EQ(bmp.height, area.height()) << "capture of " << area.name;
+    int wrong = 0;
+    for (int y = 0; y < bmp.height; ++y)
+        for (int x = 0; x < bmp.width; ++x)
+            if (!Near(bmp.PixelAt(x, y), area.colour(x, y), area.tolerance) && ++wrong <= 3)
+                ADD_FAILURE() << "capture of " << area.name << ": pixel " << x << "," << y << " is " << std::hex
+                              << bmp.PixelAt(x, y) << " not " << area.colour(x, y);
+    EXPECT_EQ(wrong, 0) << "capture of " << area.name;
+}
+
+struct DialogSearch {
+    HWND skip;
+    bool plugin;  // only the capture dialog, known by its title
+    HWND found;
+};
+
+BOOL CALLBACK MatchDialog(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<DialogSearch*>(param);
+    char cls[16] = {};
+    GetClassNameA(window, cls, sizeof(cls));
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (window == search->skip || process != GetCurrentProcessId() || std::string(cls) != "#32770" ||
+        !IsWindowVisible(window) || (search->plugin && WindowText(window) != kDialogTitle))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// A visible dialog box of this process: the capture dialog, or any other but `skip`.
+HWND FindDialog(HWND skip, bool plugin) {
+    DialogSearch search{skip, plugin, nullptr};
+    EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The running capture dialog as the driver thread sees and handles it.
+class Dialog {
+public:
+    Dialog(HWND hwnd, LoopProbe& probe, ShowWatch& watch) : hwnd_(hwnd), probe_(probe), watch_(watch) {}
+
+    HWND hwnd() const { return hwnd_; }
+    HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
+    RECT ItemRect(int id) const { return WindowRect(Item(id)); }
+    bool Visible() const { return IsWindowVisible(hwnd_) != FALSE; }
+    LoopProbe& probe() { return probe_; }
+    ShowWatch& watch() { return watch_; }
+
+    bool Ticked(int id) const {
+        DWORD_PTR state = 0;
+        SendMessageTimeoutA(Item(id), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kStepMs, &state);
+        return state == BST_CHECKED;
+    }
+    std::string Folder() const { return WindowText(Item(IDC_FOLDER_EDIT)); }
+    void TypeFolder(const std::string& text) {
+        DWORD_PTR ignored;
+        SendMessageTimeoutA(Item(IDC_FOLDER_EDIT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                            SMTO_ABORTIFHUNG, kStepMs, &ignored);
+    }
+
+    // A click the way the user's click comes, waited for until handled.
+    bool Click(int id) {
+        ClickButton(hwnd_, id);
+        return probe_.Ping();
+    }
+    // Handled, and whatever it drew pushed to the screen: the loop has gone
+    // idle at least once since.
+    bool Settle() { return probe_.Ping() && probe_.Ping(); }
+
+    HWND Focus() const { return ThreadInfo().hwndFocus; }
+    HWND Capture() const { return ThreadInfo().hwndCapture; }
+
+    bool MoveMouse(POINT point) {
+        SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, point);
+        return WaitUntil([&] {
+            POINT cursor{};
+            return GetCursorPos(&cursor) && cursor.x == point.x && cursor.y == point.y;
+        });
+    }
+    // Presses the left button on the finder: the drag begins.
+    bool PressFinder() {
+        if (!MoveMouse(Centre(ItemRect(IDC_FINDER)))) return false;
+        SendMouse(MOUSEEVENTF_LEFTDOWN);
+        buttonDown_ = true;
+        return WaitUntil([&] { return Capture() == hwnd_; });
+    }
+    bool MoveTo(POINT point) { return MoveMouse(point) && probe_.Ping(); }
+    bool ReleaseButton() {
+        if (!buttonDown_) return true;
+        SendMouse(MOUSEEVENTF_LEFTUP);
+        buttonDown_ = false;
+        return WaitUntil([&] { return Capture() == nullptr; }) && probe_.Ping();
+    }
+
+    // A drag from the finder through the points, with `atEach` called after
+    // every move, ending with the release.
+    void DragFinder(const std::vector<POINT>& points, const std::function<void(size_t)>& atEach) {
+        ASSERT_TRUE(PressFinder()) << "pressing the finder did not take the mouse capture";
+        for (size_t i = 0; i < points.size(); ++i) {
+            ASSERT_TRUE(MoveTo(points[i])) << "the cursor did not get to point " << i;
+            atEach(i);
+        }
+        EXPECT_TRUE(ReleaseButton()) << "letting go did not end the mouse capture";
+    }
+
+    // Presses "Take Screen Capture" and waits until the dialog has dealt with
+    // it; gives the files new in the folder.
+    std::vector<std::string> CaptureInto(const TempDir& dir) {
+        const std::vector<std::string> before = dir.Files();
+        EXPECT_TRUE(Click(IDC_TAKE_CAPTURE));
+        EXPECT_TRUE(WaitUntil([&] { return Visible(); })) << "the dialog did not come back";
+        std::vector<std::string> added;
+        for (const std::string& name : dir.Files())
+            if (std::find(before.begin(), before.end(), name) == before.end()) added.push_back(name);
+        return added;
+    }
+
+    // A dialog box of this process other than the capture dialog.
+    HWND WaitForOtherDialog(DWORD timeoutMs = kShellDialogMs) const {
+        HWND found = nullptr;
+        WaitUntil([&] { return (found = FindDialog(hwnd_, false)) != nullptr; }, timeoutMs);
+        return found;
+    }
+
+private:
+    GUITHREADINFO ThreadInfo() const {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof(info);
+        GetGUIThreadInfo(GetWindowThreadProcessId(hwnd_, nullptr), &info);
+        return info;
+    }
+
+    HWND hwnd_;
+    LoopProbe& probe_;
+    ShowWatch& watch_;
+    bool buttonDown_ = false;
+};
+
+enum class Ending { ExitButton, CloseBox, CloseMessage };
+
+void AskToEnd(HWND dialog, Ending ending) {
+    switch (ending) {
+    case Ending::ExitButton: ClickButton(dialog, IDC_EXIT); break;
+    case Ending::CloseBox: PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); break;
+    case Ending::CloseMessage: PostMessageA(dialog, WM_CLOSE, 0, 0); break;
+    }
+}
+
+class DialogSession : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(PluginModule(), nullptr) << kPluginFile << " did not load";
+        char path[MAX_PATH] = {};
+        GetModuleFileNameA(PluginModule(), path, MAX_PATH);
+        ASSERT_EQ(lstrcmpiA(path, (ProgramFolder() + kPluginFile).c_str()), 0) << "loaded from " << path;
+        startPlugin_ = PluginEntry<StartPluginFn>("StartPlugin");
+        ASSERT_NE(startPlugin_, nullptr);
+        RemoveSettings();
+    }
+    void TearDown() override { RemoveSettings(); }
+
+    // Starts the dialog through the plug-in's entry point on this thread, as
+    // a host does; once it shows, `script` runs on a driver thread, which
+    // then ends the dialog the chosen way. Gives what StartPlugin returned.
+    // Window showing and hiding is noted with the file count of `watched`.
+    INT_PTR RunDialog(const std::function<void(Dialog&)>& script, Ending ending = Ending::ExitButton,
+                      const TempDir* watched = nullptr) {
+        LoopProbe probe;
+        ShowWatch watch(watched);
+        EXPECT_TRUE(watch.hooked());
+        std::atomic<bool> returned{false};
+        std::atomic<HWND> seen{nullptr};
+        DialogDriver driver([&] {
+            HWND hwnd = nullptr;
+            WaitUntil([&] { return returned || (hwnd = FindDialog(nullptr, true)) != nullptr; }, kShellDialogMs);
+            if (!hwnd) {
+                ADD_FAILURE() << "the capture dialog did not show";
+                return;
+            }
+            seen = hwnd;
+            Dialog dialog(hwnd, probe, watch);
+            EXPECT_TRUE(dialog.Settle()) << "the dialog's loop does not dispatch";
+            EXPECT_EQ(GetWindow(hwnd, GW_OWNER), nullptr) << "the dialog has an owner";
+            EXPECT_EQ(dialog.Focus(), dialog.Item(IDC_ABOUT)) << "the focus is not on About after start";
+            script(dialog);
+            dialog.ReleaseButton();
+            AskToEnd(hwnd, ending);
+            if (WaitUntil([&] { return returned.load(); })) return;
+            ADD_FAILURE() << "the dialog did not end";
+            // Whatever else is open goes, and the dialog is asked to close.
+            if (WaitUntil([&] {
+                    if (HWND other = dialog.WaitForOtherDialog(100)) PostMessageA(other, WM_COMMAND, IDCANCEL, 0);
+                    PostMessageA(hwnd, WM_CLOSE, 0, 0);
+                    return returned.load();
+                }, 60000))
+                return;
+            // The test's thread is stuck in the dialog: fail now, not at the run's timeout.
+            std::printf("capture dialog hangs: giving up\n");
+            std::fflush(stdout);
+            TerminateProcess(GetCurrentProcess(), 3);
+        });
+        const INT_PTR result = startPlugin_(0);
+        returned = true;
+        EXPECT_TRUE(driver.Finish(300000)) << "the driver did not finish";
+        if (seen) {
+            EXPECT_FALSE(IsWindow(seen)) << "the dialog window outlived StartPlugin";
+        }
+        return result;
+    }
+
+    // The dialog lies clear of the areas the test reads.
+    static void ExpectClearOfDialog(const Dialog& dialog, const std::vector<Area>& areas) {
+        const RECT box = WindowRect(dialog.hwnd());
+        for (const Area& area : areas) {
+            RECT overlap;
+            EXPECT_FALSE(IntersectRect(&overlap, &box, &area.rect))
+                << area.name << " " << Text(area.rect) << " lies under the dialog " << Text(box);
+        }
+    }
+
+    static void ExpectOptions(const Dialog& dialog, bool toFolder, bool hide, const std::string& folder) {
+        EXPECT_EQ(dialog.Ticked(IDC_SAVE_TO_FOLDER), toFolder) << "'Save capture to :'";
+        EXPECT_EQ(dialog.Ticked(IDC_HIDE_ON_CAPTURE), hide) << "'Hide app on capture'";
+        EXPECT_EQ(dialog.Folder(), folder);
+    }
+
+    StartPluginFn startPlugin_ = nullptr;
+};
+
+// ---------------------------------------------------------------- finder
+
+TEST_F(DialogSession, DragOutlinesOneWindowAtATimeAndTheLastOneStaysTheTarget) {
+    TempDir dir;
+    WriteSettings(SettingsText(dir.path(), 1, 0));
+    PatternWindow first(20, 20, 150, 100);
+    SolidWindow second(200, 30, 120, 90, 0x00FFFF);
+    PatternWindow third(350, 20, 101, 77);
+    const std::vector<Area> areas{PatternArea("first", first), SolidArea("second", second, 0x00FFFF),
+                                  PatternArea("third", third)};
+    const INT_PTR result = RunDialog([&](Dialog& d) {
+        ASSERT_TRUE(d.Ticked(IDC_SAVE_TO_FOLDER));
+        ASSERT_EQ(d.Folder(), dir.path());
+        ExpectClearOfDialog(d, areas);
+
+        // Across three windows and back; a move within a window changes nothing.
+        const std::vector<POINT> path{{60, 50}, {140, 100}, {260, 70}, {400, 60}, {30, 110}};
+        const int outlined[] = {0, 0, 1, 2, 0};
+        ASSERT_NO_FATAL_FAILURE(d.DragFinder(path, [&](size_t step) {
+            d.Settle();
+            ExpectOutlines(areas, outlined[step], "after move " + std::to_string(step));
+        }));
+        ExpectOutlines(areas, -1, "after letting go");
+        std::vector<std::string> files = d.CaptureInto(dir);
+        ASSERT_EQ(files.size(), 1u);
+        ExpectImageOf(dir.file(files[0]), areas[0]);
+
+        // Pressing and letting go without a move outlines nothing and keeps the target.
+        ASSERT_TRUE(d.PressFinder());
+        d.Settle();
+        ExpectOutlines(areas, -1, "while the finder is held without a move");
+        ASSERT_TRUE(d.ReleaseButton());
+        d.Settle();
+        ExpectOutlines(areas, -1, "after a press and release without a move");
+        files = d.CaptureInto(dir);
+        ASSERT_EQ(files.size(), 1u);
+        ExpectImageOf(dir.file(files[0]), areas[0]);
+    });
+    EXPECT_EQ(result, 0);
+}
+
+TEST_F(DialogSession, LosingTheCaptureEndsTheDragAndTheDialogsOwnControlsCanBePicked) {
+    TempDir dir;
+    WriteSettings(SettingsText(dir.path(), 1, 0));
+    SolidWindow first(30, 30, 140, 90, 0xFF00FF);
+    PatternWindow second(220, 40, 133, 81);
+    std::vector<Area> areas{SolidArea("first", first, 0xFF00FF), PatternArea("second", second)};
+    RunDialog([&](Dialog& d) {
+        ExpectClearOfDialog(d, areas);
+
+        // Another window takes the capture mid-drag: the outline goes, and
+        // later moves pick nothing.
+        ASSERT_TRUE(d.PressFinder());
+        ASSERT_TRUE(d.MoveTo(POINT{100, 75}));
+        ExpectOutlines(areas, 0, "on the first window");
+        d.probe().GrabCapture();
+        ASSERT_TRUE(WaitUntil([&] { return d.Capture() == d.probe().hwnd(); }));
+        ExpectOutlines(areas, -1, "after the dialog lost the capture");
+        ASSERT_TRUE(d.MoveMouse(POINT{280, 80}));
+        ASSERT_TRUE(d.probe().WaitForMoveAt(POINT{280, 80})) << "the capturing window got no move";
+        d.Settle();
+        ExpectOutlines(areas, -1, "after a move with the capture elsewhere");
+        ASSERT_TRUE(d.ReleaseButton());
+        std::vector<std::string> files = d.CaptureInto(dir);
+        ASSERT_EQ(files.size(), 1u);
+        ExpectImageOf(dir.file(files[0]), areas[0]);
+
+        // The dialog's own Exit button.
+        d.Settle();
+        areas.push_back(ScreenArea("the Exit button", d.ItemRect(IDC_EXIT)));
+        ASSERT_NO_FATAL_FAILURE(
+            d.DragFinder({Centre(areas[2].rect)}, [&](size_t) { ExpectOutlines(areas, 2, "over the Exit button"); }));
+        ExpectOutlines(areas, -1, "after letting go over the Exit button");
+        files = d.CaptureInto(dir);
+        ASSERT_EQ(files.size(), 1u);
+        ExpectImageOf(dir.file(files[0]), areas[2]);
+    });
+}
+
+// ---------------------------------------------------------------- capture
+
+const std::regex kCaptureName(R"(\d{4}\.\d{2}\.\d{2}_\d{2}-\d{2}-\d{2},\d{3}\.bmp)");
+
+uint64_t Ticks(const SYSTEMTIME& time) {
+    FILETIME file;
+    SystemTimeToFileTime(&time, &file);
+    return (uint64_t(file.dwHighDateTime) << 32) | file.dwLowDateTime;
+}
+
+uint64_t TicksOfName(const std::string& name) {
+    SYSTEMTIME time{};
+    time.wYear = WORD(std::stoi(name.substr(0, 4)));
+    time.wMonth = WORD(std::stoi(name.substr(5, 2)));
+    time.wDay = WORD(std::stoi(name.substr(8, 2)));
+    time.wHour = WORD(std::stoi(name.substr(11, 2)));
+    time.wMinute = WORD(std::stoi(name.substr(14, 2)));
+    time.wSecond = WORD(std::stoi(name.substr(17, 2)));
+    time.wMilliseconds = WORD(std::stoi(name.substr(20, 3)));
+    return Ticks(time);
+}
+
+uint64_t LocalNow() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return Ticks(now);
+}
+
+TEST_F(DialogSession, CaptureIntoTheFolderIsNamedByTimeAndHidesTheDialogOnlyWhenAsked) {
+    TempDir dir;
+    WriteSettings(SettingsText(dir.path(), 1, 0));
+    PatternWindow target(30, 40, 161, 97);
+    const Area area = PatternArea("target", target);
+    RunDialog([&](Dialog& d) {
+        ExpectClearOfDialog(d, {area});
+        ASSERT_NO_FATAL_FAILURE(d.DragFinder({POINT{100, 90}}, [&](size_t) { ExpectOutlines({area}, 0, "on the target"); }));
+
+        d.watch().Clear();
+        const uint64_t before = LocalNow();
+        std::vector<std::string> files = d.CaptureInto(dir);
+        const uint64_t after = LocalNow();
+        ASSERT_EQ(files.size(), 1u);
+        ASSERT_TRUE(std::regex_match(files[0], kCaptureName)) << files[0];
+        EXPECT_LE(before, TicksOfName(files[0])) << files[0];
+        EXPECT_GE(after, TicksOfName(files[0])) << files[0];
+        ExpectImageOf(dir.file(files[0]), area);
+        EXPECT_TRUE(d.watch().EventsOf(d.hwnd()).empty()) << "the dialog hid with 'Hide app on capture' off";
+
+        ASSERT_TRUE(d.Click(IDC_HIDE_ON_CAPTURE));
+        ASSERT_TRUE(d.Ticked(IDC_HIDE_ON_CAPTURE));
+        d.watch().Clear();
+        files = d.CaptureInto(dir);
+        ASSERT_EQ(files.size(), 1u);
+        ExpectImageOf(dir.file(files[0]), area);
+        // Hidden before the file was written, shown again after.
+        const std::vector<ShowEvent> events = d.watch().EventsOf(d.hwnd());
+        ASSERT_EQ(events.size(), 2u);
+        EXPECT_FALSE(events[0].shown);
+        EXPECT_EQ(events[0].files, 1u);
+        EXPECT_TRUE(events[1].shown);
+        EXPECT_EQ(events[1].files, 2u);
+        EXPECT_TRUE(d.Visible());
+    }, Ending::ExitButton, &dir);
+}
+
+// Types a name into the save-file dialog and presses Save.
+bool SaveAs(HWND save, const std::string& name) {
+    HWND box = GetDlgItem(save, cmb13);
+    if (!box) box = GetDlgItem(save, edt1);
+    if (!box) return false;
+    DWORD_PTR ignored;
+    SendMessageTimeoutA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()), SMTO_ABORTIFHUNG, kStepMs,
+                        &ignored);
+    ClickButton(save, IDOK);
+    return WaitUntil([&] { return !IsWindow(save); });
+}
+
+bool Cancel(HWND save) {
+    PostMessageA(save, WM_COMMAND, IDCANCEL, 0);
+    return WaitUntil([&] { return !IsWindow(save); });
+}
+
+TEST_F(DialogSession, SaveDialogIsOwnedByTheDialogWhichHidesForItOnlyWithoutTheFolderOption) {
+    TempDir dir;
+    PatternWindow target(40, 30, 120, 80);
+    const Area area = PatternArea("target", target);
+    RunDialog([&](Dialog& d) {
+        ASSERT_NO_FATAL_FAILURE(d.DragFinder({POINT{90, 60}}, [&](size_t) { ExpectOutlines({area}, 0, "on the target"); }));
+
+        // "Save capture to :" with no folder asks for a name; the dialog stays, even with hiding on.
+        ASSERT_TRUE(d.Click(IDC_SAVE_TO_FOLDER));
+        ASSERT_TRUE(d.Ticked(IDC_SAVE_TO_FOLDER));
+        ASSERT_EQ(d.Folder(), "");
+        for (const bool hide : {false, true}) {
+            if (hide) {
+                ASSERT_TRUE(d.Click(IDC_HIDE_ON_CAPTURE));
+                ASSERT_TRUE(d.Ticked(IDC_HIDE_ON_CAPTURE));
+            }
+            d.watch().Clear();
+            ClickButton(d.hwnd(), IDC_TAKE_CAPTURE);
+            const HWND save = d.WaitForOtherDialog();
+            ASSERT_NE(save, nullptr) << "no save-file dialog (hiding " << hide << ")";
+            EXPECT_EQ(GetWindow(save, GW_OWNER), d.hwnd());
+            EXPECT_TRUE(d.Visible()) << "hiding " << hide;
+            ASSERT_TRUE(Cancel(save));
+            ASSERT_TRUE(d.Settle());
+            EXPECT_TRUE(d.watch().EventsOf(d.hwnd()).empty()) << "hiding " << hide;
+            EXPECT_TRUE(d.Visible());
+        }
+
+        // Without it the dialog hides while the save-file dialog asks.
+        ASSERT_TRUE(d.Click(IDC_SAVE_TO_FOLDER));
+        ASSERT_FALSE(d.Ticked(IDC_SAVE_TO_FOLDER));
+        ClickButton(d.hwnd(), IDC_TAKE_CAPTURE);
+        HWND save = d.WaitForOtherDialog();
+        ASSERT_NE(save, nullptr);
+        EXPECT_EQ(GetWindow(save, GW_OWNER), d.hwnd());
+        EXPECT_FALSE(d.Visible());
+        ASSERT_TRUE(Cancel(save));
+        EXPECT_TRUE(WaitUntil([&] { return d.Visible(); })) << "the dialog did not come back after Cancel";
+
+        // A name given there gets the target's pixels.
+        ClickButton(d.hwnd(), IDC_TAKE_CAPTURE);
+        save = d.WaitForOtherDialog();
+        ASSERT_NE(save, nullptr);
+        ASSERT_TRUE(SaveAs(save, dir.file("chosen")));
+        EXPECT_TRUE(WaitUntil([&] { return d.Visible(); })) << "the dialog did not come back after saving";
+        ASSERT_TRUE(d.Settle());
+        ASSERT_EQ(dir.Files(), std::vector<std::string>{"chosen.bmp"});
+        ExpectImageOf(dir.file("chosen.bmp"), area);
+    });
+}
+
+// ---------------------------------------------------------------- closing
+
+TEST_F(DialogSession, EscapeOkAndCancelKeepItOpenAndTheCloseBoxEndsIt) {
+    const INT_PTR result = RunDialog([&](Dialog& d) {
+        // Esc as IsDialogMessage gets it from the focused control, and the
+        // commands it and Enter would make.
+        const HWND focus = d.Focus();
+        PostMessageA(focus, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+        PostMessageA(focus, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+        PostMessageA(d.hwnd(), WM_COMMAND, IDOK, 0);
+        PostMessageA(d.hwnd(), WM_COMMAND, IDCANCEL, 0);
+        ASSERT_TRUE(d.Settle());
+        ASSERT_TRUE(IsWindow(d.hwnd()));
+        EXPECT_TRUE(d.Visible());
+
+        // Real keys into the folder edit: the letter after Esc arrives, so Esc came first.
+        const POINT edit = Centre(d.ItemRect(IDC_FOLDER_EDIT));
+        ASSERT_TRUE(d.MoveMouse(edit));
+        SendMouse(MOUSEEVENTF_LEFTDOWN);
+        SendMouse(MOUSEEVENTF_LEFTUP);
+        ASSERT_TRUE(WaitUntil([&] { return d.Focus() == d.Item(IDC_FOLDER_EDIT); })) << "a click did not focus the edit";
+        SendKey(VK_ESCAPE);
+        SendKey('X');
+        EXPECT_TRUE(WaitUntil([&] { return d.Folder() == "x"; })) << "the edit holds '" << d.Folder() << "'";
+        ASSERT_TRUE(IsWindow(d.hwnd()));
+        EXPECT_TRUE(d.Visible());
+    }, Ending::CloseBox);
+    EXPECT_EQ(result, 0);
+}
+
+// ---------------------------------------------------------------- settings
+
+TEST_F(DialogSession, ApplyStoresTheOptionsAndTheNextStartRestoresThem) {
+    const std::string folder = "C:\\Pixmerle shots\\today";
+    EXPECT_EQ(RunDialog([&](Dialog& d) {
+        ExpectOptions(d, false, false, "");
+        ASSERT_TRUE(d.Click(IDC_SAVE_TO_FOLDER));
+        d.TypeFolder(folder);
+        ASSERT_TRUE(d.Click(IDC_HIDE_ON_CAPTURE));
+        ASSERT_TRUE(d.Click(IDC_APPLY));
+        EXPECT_EQ(ReadSettings(), SettingsText(folder, 1, 1));
+        EXPECT_EQ(ProfileString("Address"), folder);
+        EXPECT_EQ(ProfileInt("IsAddress"), 1);
+        EXPECT_EQ(ProfileInt("IsHide"), 1);
+        EXPECT_EQ(d.Folder(), folder);
+    }), 0);
+
+    EXPECT_EQ(RunDialog([&](Dialog& d) {
+        ExpectOptions(d, true, true, folder);
+        // Unticking the option empties the folder, and Apply stores it so.
+        ASSERT_TRUE(d.Click(IDC_SAVE_TO_FOLDER));
+        EXPECT_EQ(d.Folder(), "");
+        ASSERT_TRUE(d.Click(IDC_APPLY));
+        EXPECT_EQ(ReadSettings(), SettingsText("", 0, 1));
+        // Ticked again without a folder, it is stored on...
+        ASSERT_TRUE(d.Click(IDC_SAVE_TO_FOLDER));
+        ASSERT_TRUE(d.Click(IDC_APPLY));
+        EXPECT_EQ(ReadSettings(), SettingsText("", 1, 1));
+        EXPECT_EQ(ProfileInt("IsAddress"), 1);
+        EXPECT_EQ(ProfileString("Address"), "");
+    }), 0);
+
+    // ...and the next start turns it off for want of a folder.
+    EXPECT_EQ(RunDialog([&](Dialog& d) { ExpectOptions(d, false, true, ""); }), 0);
+
+    // Without a settings file everything is off again.
+    RemoveSettings();
+    EXPECT_EQ(RunDialog([&](Dialog& d) { ExpectOptions(d, false, false, ""); }), 0);
+}
+
+TEST_F(DialogSession, StoredFolderIsDroppedWhileItsOptionIsOff) {
+    WriteSettings(SettingsText("C:\\kept", 0, 1));
+    const INT_PTR result = RunDialog([&](Dialog& d) {
+        ExpectOptions(d, false, true, "");
+        ASSERT_TRUE(d.Click(IDC_APPLY));
+        EXPECT_EQ(ReadSettings(), SettingsText("", 0, 1));
+    }, Ending::CloseMessage);
+    EXPECT_EQ(result, 0);
+}
+
+TEST_F(DialogSession, OverlongFolderIsCutTo259Characters) {
+    const std::string folder = "C:\\" + std::string(256, 'f');
+    const std::string typed = folder + std::string(41, 'g');
+    ASSERT_EQ(folder.size(), 259u);
+    ASSERT_EQ(typed.size(), 300u);
+    RunDialog([&](Dialog& d) {
+        ASSERT_TRUE(d.Click(IDC_SAVE_TO_FOLDER));
+        d.TypeFolder(typed);
+        ASSERT_EQ(d.Folder(), typed);
+        // A capture reads the folder cut short and leaves the edit as typed.
+        // (Nothing can be written there: 259 characters and a file name are
+        // past what the file functions take.)
+        ASSERT_TRUE(d.Click(IDC_TAKE_CAPTURE));
+        EXPECT_TRUE(d.Visible());
+        EXPECT_EQ(d.Folder(), typed);
+
+        ASSERT_TRUE(d.Click(IDC_APPLY));
+        EXPECT_EQ(d.Folder(), folder);
+        EXPECT_EQ(ReadSettings(), SettingsText(folder, 1, 0));
+        EXPECT_EQ(ProfileString("Address"), folder);
+    });
+}
+
+}  // namespace
