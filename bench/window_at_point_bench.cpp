@@ -25,8 +25,9 @@ HWND BuildTree(int descendants) {
                                    nullptr);
         ++made;
         for (int i = 0; i < perContainer && made < descendants; ++i, ++made)
-            CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, (i % 7) * 7, (i / 7) * 7, 6, 6, box, nullptr,
-                            nullptr, nullptr);
+            // Children go with their parent.
+            static_cast<void>(CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, (i % 7) * 7, (i / 7) * 7, 6, 6,
+                                              box, nullptr, nullptr, nullptr));
         ++container;
     }
     return top;

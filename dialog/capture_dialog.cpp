@@ -37,7 +37,7 @@ void InitDialog(HWND dialog) {
         if (SaveToFolder) SetDlgItemTextA(dialog, IDC_FOLDER_EDIT, SaveFolder);
         // With the box off the edit is empty, so a stored folder is dropped here.
         ReadFolderEdit(dialog);
-        if (lstrlenA(SaveFolder) == 0) {
+        if (SaveFolder[0] == '\0') {
             CheckDlgButton(dialog, IDC_SAVE_TO_FOLDER, BST_UNCHECKED);
             SaveToFolder = 0;
         }
@@ -53,7 +53,7 @@ void TakeScreenCapture(HWND dialog) {
     const HWND target = CurrentTarget();
     if (SaveToFolder) {
         ReadFolderEdit(dialog);
-        if (lstrlenA(SaveFolder) == 0) {
+        if (SaveFolder[0] == '\0') {
             // Nothing to hide for: the save-file dialog asks for the name.
             if (ScreenShot) ScreenShot->CaptureAndSaveAs(target);
             return;

@@ -189,6 +189,7 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         events_.clear();
     }
+    // cppcheck-suppress constParameter ; a window handle, not a pointer to data
     std::vector<ShowEvent> EventsOf(HWND window) {
         std::lock_guard<std::mutex> lock(mutex_);
         std::vector<ShowEvent> found;

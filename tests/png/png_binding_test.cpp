@@ -118,14 +118,14 @@ TEST_F(PngBindingTest, MissingInfoStructureEndsTheWriteWithTheFileClosed) {
 }
 
 TEST_F(PngBindingTest, LibraryLoadedByTheHostIsNotReleased) {
-    HMODULE hostCopy = LoadLibraryA(StandIn("full").c_str());
-    ASSERT_NE(hostCopy, nullptr);
+    UniqueModule hostCopy(LoadLibraryA(StandIn("full").c_str()));
+    ASSERT_TRUE(hostCopy);
     ASSERT_TRUE(BindPngLibrary("libpng.dll"));
-    EXPECT_EQ(PngBinding.Library, hostCopy);
+    EXPECT_EQ(PngBinding.Library, hostCopy.get());
     EXPECT_FALSE(PngBinding.OwnsLibrary);
     UnbindPngLibrary();
-    EXPECT_EQ(GetModuleHandleA("libpng.dll"), hostCopy);
-    FreeLibrary(hostCopy);
+    EXPECT_EQ(GetModuleHandleA("libpng.dll"), hostCopy.get());
+    hostCopy.reset();
 
     ASSERT_TRUE(BindPngLibrary(StandIn("full").c_str()));
     EXPECT_TRUE(PngBinding.OwnsLibrary);

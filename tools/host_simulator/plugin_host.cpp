@@ -80,6 +80,7 @@ PluginHost::~PluginHost() {
 }
 
 bool PluginHost::Load(const std::string& path) {
+    Unload();
     module_ = LoadLibraryA(path.c_str());
     if (!module_) return false;
     const char* name = nullptr;
