@@ -1,9 +1,11 @@
 #include "tracking/misc_data.h"
 
 #include "common/handles.h"
+#include "tracking/window_info.h"
 
 #include <algorithm>
 #include <climits>
+#include <new>
 
 TMiscData* MiscData = nullptr;
 
@@ -39,6 +41,43 @@ void SendOrPostToOwner(HWND window, UINT message) {
         PostThreadMessageA(thread, message, 0, 0);
 }
 
+uint32_t WindowLong(HWND window, int index) { return static_cast<uint32_t>(GetWindowLongA(window, index)); }
+
+template <typename Handle>
+Handle WindowLongHandle(HWND window, int index) {
+    return reinterpret_cast<Handle>(static_cast<LONG_PTR>(GetWindowLongA(window, index)));
+}
+
+HICON IconOf(TargetQueries& queries, WPARAM which) {
+    LRESULT icon = 0;
+    queries.Send(WM_GETICON, which, 0, false, icon);
+    return reinterpret_cast<HICON>(icon);
+}
+
+// Fills the attribute fields in their fixed order; a read that fails
+// leaves its field zero.
+void ReadAttributes(TargetSnapshot& snapshot, HWND window, TargetQueries& queries) {
+    snapshot.ParentWnd = WindowLongHandle<HWND>(window, GWL_HWNDPARENT);
+    snapshot.CtrlID = GetDlgCtrlID(window);
+    snapshot.WndProcAddr = WindowLong(window, GWL_WNDPROC);
+    snapshot.MenuHandle = GetMenu(window);
+    snapshot.Style = WindowLong(window, GWL_STYLE);
+    snapshot.ExStyle = WindowLong(window, GWL_EXSTYLE);
+    snapshot.ClassStyle = static_cast<uint32_t>(GetClassLongA(window, GCL_STYLE));
+    snapshot.InstanceHandle = WindowLongHandle<HINSTANCE>(window, GWL_HINSTANCE);
+    snapshot.BigIcon = IconOf(queries, ICON_BIG);
+    snapshot.SmallIcon = IconOf(queries, ICON_SMALL);
+    snapshot.IsEnabled = IsWindowEnabled(window) != FALSE;
+    snapshot.IsUnicode = IsWindowUnicode(window) != FALSE;
+    snapshot.IsVisible = IsWindowVisible(window) != FALSE;
+    DWORD process = 0;
+    snapshot.ThreadID = GetWindowThreadProcessId(window, &process);
+    snapshot.ProcessID = process;
+    RECT rect;
+    if (GetWindowRect(window, &rect)) snapshot.WindowRect = rect;
+    if (GetClientRect(window, &rect)) snapshot.ClientRect = rect;
+}
+
 void EnableControl(HWND parent, int id, bool enable) {
     if (!parent) return;
     if (HWND control = GetDlgItem(parent, id)) EnableWindow(control, enable ? TRUE : FALSE);
@@ -46,22 +85,45 @@ void EnableControl(HWND parent, int id, bool enable) {
 
 }  // namespace
 
-TMiscData::TMiscData() { Clear(); }
+TMiscData::TMiscData() {
+    Clear();
+    // Without memory the tracker still picks and outlines; it lists no properties.
+    if (!Props) Props.reset(new (std::nothrow) TWndProps());
+    if (!WndList) WndList.reset(new (std::nothrow) TWndList());
+}
 
-TMiscData::~TMiscData() { Clear(); }
+TMiscData::~TMiscData() {
+    Clear();
+    WndList.reset();
+    Props.reset();
+}
 
-void TMiscData::Clear() {
+void TMiscData::Clear() noexcept {
+    if (Props) Props->Clear();
+    TextW.clear();
+    TextA.clear();
+    ClassNameW.clear();
+    ClassNameA.clear();
     Snapshot = TargetSnapshot{};
     HasTarget = false;
 }
 
-void TMiscData::SelectTarget(HWND window, HWND /*owner*/) {
+void TMiscData::SelectTarget(HWND window, HWND owner) noexcept {
     Clear();
-    // The target's class name, text and clipboard copy are read here, before
-    // the handles are set.
+    TargetQueries queries(window);
+    const bool nt = IsNtPlatform();
+    ReadClassNames(window, nt, ClassNameW, ClassNameA);
+    TextW = ReadWindowTextW(queries);
+    TextA = ReadWindowTextA(queries);
+    if (CopyTextOnSelect) {
+        // The wide text keeps every character; the 8-bit one is the fallback.
+        const bool copied = nt && CopyTextW(owner, TextW.c_str());
+        if (!copied) CopyTextA(owner, TextA.c_str());
+    }
     Snapshot.TargetWnd = window;
     Snapshot.FramedWnd = window;
-    // The target's attributes and property list are read here.
+    ReadAttributes(Snapshot, window, queries);
+    if (Props) Props->ReadProps(window);
     HasTarget = true;
     RevealTarget(Snapshot.TargetWnd);
 }

@@ -2,13 +2,34 @@
 // The target tracker: the window the user points at or has chosen, the
 // window carrying the on-screen outline, and the search and drawing that
 // picking a window needs.
+#include "tracking/window_props.h"
+
 #include <windows.h>
 #include <cstdint>
+#include <memory>
+#include <string>
 
 // The target as it was when selected; emptied as a whole by Clear.
 struct TargetSnapshot {
     HWND TargetWnd;
     HWND FramedWnd;
+    HWND ParentWnd;  // the parent of a child window, the owner of a top-level one
+    HINSTANCE InstanceHandle;
+    HMENU MenuHandle;
+    int32_t CtrlID;
+    uint32_t Style;
+    uint32_t ExStyle;
+    uint32_t WndProcAddr;
+    uint32_t ProcessID;
+    uint32_t ThreadID;
+    uint32_t ClassStyle;
+    HICON BigIcon;
+    HICON SmallIcon;
+    bool IsVisible;
+    bool IsUnicode;
+    bool IsEnabled;
+    RECT WindowRect;  // screen coordinates
+    RECT ClientRect;  // client coordinates
 };
 
 class TMiscData {
@@ -18,8 +39,8 @@ public:
     TMiscData(const TMiscData&) = delete;
     TMiscData& operator=(const TMiscData&) = delete;
 
-    void Clear();
-    void SelectTarget(HWND window, HWND owner);
+    void Clear() noexcept;
+    void SelectTarget(HWND window, HWND owner) noexcept;
     void FlashTarget();
     bool CheckTargetProcess(HWND panel);
     void EnablePanelControls(HWND panel, bool enable);
@@ -28,10 +49,16 @@ public:
 
     bool HasTarget = false;
     TargetSnapshot Snapshot{};
+    std::wstring TextW;
+    std::string TextA;
+    std::wstring ClassNameW;
+    std::string ClassNameA;
     bool ForeignProcess = false;
     POINT CursorPos{};
     bool Revealed = false;
-    bool CopyTextOnSelect = false;
+    bool CopyTextOnSelect = false;  // put the target's text on the clipboard at each selection
+    std::unique_ptr<TWndProps> Props;
+    std::unique_ptr<TWndList> WndList;
     HCURSOR DragCursor = nullptr;
     bool RevealHidden = false;
 };

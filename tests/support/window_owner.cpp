@@ -1,12 +1,22 @@
 // A second process that owns a window, for tests about foreign targets.
 // Usage: window_owner <title>. Creates a visible window with that title and
-// runs until the window is closed.
+// runs until the window is closed. The window carries two properties whose
+// data are addresses in this process: "Pixmerle.Title" points at a copy of
+// the title, "Pixmerle.Unreadable" into the first page, which is never mapped.
 #include <windows.h>
+
+#include <cstring>
 
 namespace {
 
+char TitleCopy[260];
+
 LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_DESTROY) PostQuitMessage(0);
+    if (message == WM_DESTROY) {
+        RemovePropA(hwnd, "Pixmerle.Title");
+        RemovePropA(hwnd, "Pixmerle.Unreadable");
+        PostQuitMessage(0);
+    }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
@@ -23,6 +33,9 @@ int main(int argc, char** argv) {
     HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, "PixmerleOwner", title, WS_POPUP | WS_VISIBLE, 600, 500, 120,
                                   90, nullptr, nullptr, wc.hInstance, nullptr);
     if (!window) return 1;
+    std::strncpy(TitleCopy, title, sizeof TitleCopy - 1);
+    SetPropA(window, "Pixmerle.Title", TitleCopy);
+    SetPropA(window, "Pixmerle.Unreadable", reinterpret_cast<HANDLE>(0x10));
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
     return 0;

@@ -1,0 +1,351 @@
+#include "common/handles.h"
+#include "tracking/misc_data.h"
+#include "tracking/window_info.h"
+#include "tests/support/child_process.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr UINT kClassStyle = CS_DBLCLKS | CS_HREDRAW;
+const wchar_t kWideClass[] = L"PixmerleWideTarget\u00e9";
+
+// Answers WM_GETTEXTLENGTH with whatever the window's user data says, when set.
+LRESULT CALLBACK TargetProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    const LONG_PTR told = GetWindowLongPtrA(hwnd, GWLP_USERDATA);
+    if (message == WM_GETTEXTLENGTH && told == -1) {
+        DestroyWindow(hwnd);  // gone in the middle of the reads
+        return 4;
+    }
+    if (message == WM_GETTEXTLENGTH && told) return told;
+    return IsWindowUnicode(hwnd) ? DefWindowProcW(hwnd, message, wParam, lParam)
+                                 : DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+void RegisterClasses() {
+    static const bool done = [] {
+        WNDCLASSA a{};
+        a.style = kClassStyle;
+        a.lpfnWndProc = TargetProc;
+        a.hInstance = GetModuleHandleA(nullptr);
+        a.lpszClassName = "PixmerleNarrowTarget";
+        WNDCLASSW w{};
+        w.lpfnWndProc = TargetProc;
+        w.hInstance = GetModuleHandleA(nullptr);
+        w.lpszClassName = kWideClass;
+        return RegisterClassA(&a) && RegisterClassW(&w);
+    }();
+    ASSERT_TRUE(done);
+}
+
+struct Window {
+    HWND hwnd;
+    explicit Window(HWND h) : hwnd(h) {}
+    ~Window() { DestroyWindow(hwnd); }
+};
+
+// Shown without activation: Wine takes seconds to destroy an active window
+// where no window manager runs.
+HWND Narrow(const char* text, DWORD style, DWORD exStyle, HWND parent, int x, int y, int w, int h, HMENU menu) {
+    HWND hwnd = CreateWindowExA(exStyle, "PixmerleNarrowTarget", text, style & ~WS_VISIBLE, x, y, w, h, parent, menu,
+                                GetModuleHandleA(nullptr), nullptr);
+    if (style & WS_VISIBLE) ShowWindow(hwnd, SW_SHOWNA);
+    return hwnd;
+}
+
+std::string ToAnsi(const std::wstring& text) {
+    char out[512] = {};
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, out, sizeof out - 1, nullptr, nullptr);
+    return out;
+}
+
+void ExpectEmpty(const TMiscData& d) {
+    const TargetSnapshot& s = d.Snapshot;
+    EXPECT_TRUE(d.TextW.empty() && d.TextA.empty() && d.ClassNameW.empty() && d.ClassNameA.empty());
+    EXPECT_TRUE(!s.TargetWnd && !s.FramedWnd && !s.ParentWnd && !s.InstanceHandle && !s.MenuHandle);
+    EXPECT_TRUE(!s.CtrlID && !s.Style && !s.ExStyle && !s.WndProcAddr && !s.ProcessID && !s.ThreadID);
+    EXPECT_TRUE(!s.ClassStyle && !s.BigIcon && !s.SmallIcon && !s.IsVisible && !s.IsUnicode && !s.IsEnabled);
+    EXPECT_TRUE(IsRectEmpty(&s.WindowRect) && !s.WindowRect.left && !s.WindowRect.top);
+    EXPECT_TRUE(IsRectEmpty(&s.ClientRect) && !s.ClientRect.right && !s.ClientRect.bottom);
+    EXPECT_TRUE(d.Props->Items.empty());
+}
+
+TEST(Snapshot, TopLevelWindowThenChildReplacesEveryField) {
+    RegisterClasses();
+    HMENU menu = CreateMenu();
+    AppendMenuA(menu, MF_STRING, 1, "File");
+    Window owner(Narrow("owner", WS_POPUP, 0, nullptr, 0, 0, 50, 50, nullptr));
+    Window top(Narrow("Pixmerle top", WS_POPUP | WS_VISIBLE | WS_DISABLED, WS_EX_TOOLWINDOW, owner.hwnd, 60, 70, 220,
+                      150, menu));
+    const HICON big = LoadIconA(nullptr, IDI_WARNING), small = LoadIconA(nullptr, IDI_INFORMATION);
+    SendMessageA(top.hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    SendMessageA(top.hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+    SetPropA(top.hwnd, "Pixmerle.Top", reinterpret_cast<HANDLE>(8));
+
+    TMiscData data;
+    data.SelectTarget(top.hwnd, nullptr);
+    const TargetSnapshot& s = data.Snapshot;
+    EXPECT_TRUE(data.HasTarget);
+    EXPECT_EQ(data.TextA, "Pixmerle top");
+    EXPECT_EQ(data.TextW, L"Pixmerle top");
+    EXPECT_EQ(data.ClassNameA, "PixmerleNarrowTarget");
+    EXPECT_EQ(data.ClassNameW, L"PixmerleNarrowTarget");
+    EXPECT_EQ(s.TargetWnd, top.hwnd);
+    EXPECT_EQ(s.FramedWnd, top.hwnd);
+    EXPECT_EQ(s.ParentWnd, owner.hwnd);
+    EXPECT_EQ(s.InstanceHandle, GetModuleHandleA(nullptr));
+    EXPECT_EQ(s.MenuHandle, menu);
+    EXPECT_EQ(s.Style & (WS_POPUP | WS_VISIBLE | WS_DISABLED), WS_POPUP | WS_VISIBLE | WS_DISABLED);
+    EXPECT_EQ(s.ExStyle & WS_EX_TOOLWINDOW, DWORD(WS_EX_TOOLWINDOW));
+    EXPECT_EQ(s.WndProcAddr, reinterpret_cast<uintptr_t>(TargetProc));
+    EXPECT_EQ(s.ClassStyle, kClassStyle);
+    EXPECT_EQ(s.BigIcon, big);
+    EXPECT_EQ(s.SmallIcon, small);
+    EXPECT_TRUE(s.IsVisible && !s.IsUnicode && !s.IsEnabled);
+    EXPECT_EQ(s.ThreadID, GetCurrentThreadId());
+    EXPECT_EQ(s.ProcessID, GetCurrentProcessId());
+    const RECT placed{60, 70, 280, 220};
+    EXPECT_TRUE(EqualRect(&s.WindowRect, &placed));
+    // The menu bar takes its share of the client area.
+    EXPECT_TRUE(!s.ClientRect.left && !s.ClientRect.top && s.ClientRect.right == 220);
+    EXPECT_TRUE(s.ClientRect.bottom > 0 && s.ClientRect.bottom < 150);
+    EXPECT_FALSE(data.Props->Items.empty());
+
+    // A child of a wide class without text: every field is the child's own or zero.
+    HWND child = CreateWindowExW(0, kWideClass, L"", WS_CHILD, 10, 20, 30, 40, top.hwnd,
+                                 reinterpret_cast<HMENU>(4321), nullptr, nullptr);
+    data.SelectTarget(child, nullptr);
+    EXPECT_TRUE(data.TextW.empty() && data.TextA.empty());
+    EXPECT_EQ(data.ClassNameW, kWideClass);
+    EXPECT_EQ(data.ClassNameA, ToAnsi(kWideClass));
+    EXPECT_EQ(s.TargetWnd, child);
+    EXPECT_EQ(s.ParentWnd, top.hwnd);
+    EXPECT_EQ(s.CtrlID, 4321);
+    EXPECT_NE(s.MenuHandle, menu);
+    EXPECT_TRUE(!s.BigIcon && !s.SmallIcon && !s.ClassStyle && !(s.ExStyle & WS_EX_TOOLWINDOW));
+    EXPECT_TRUE(s.IsUnicode && !s.IsVisible && s.IsEnabled);
+    EXPECT_EQ(s.WindowRect.left, 60 + 10);
+    EXPECT_EQ(s.WindowRect.right - s.WindowRect.left, 30);
+    EXPECT_TRUE(s.ClientRect.right == 30 && s.ClientRect.bottom == 40);
+    EXPECT_TRUE(data.Props->Items.empty());
+}
+
+TEST(Snapshot, NullStaleAndVanishingWindowsGiveEmptyFields) {
+    RegisterClasses();
+    TMiscData data;
+    data.SelectTarget(nullptr, nullptr);
+    EXPECT_TRUE(data.HasTarget);
+    ExpectEmpty(data);
+
+    HWND stale = Narrow("stale", WS_POPUP, 0, nullptr, 0, 0, 10, 10, nullptr);
+    DestroyWindow(stale);
+    data.SelectTarget(stale, nullptr);
+    EXPECT_EQ(data.Snapshot.TargetWnd, stale);
+    data.Snapshot.TargetWnd = data.Snapshot.FramedWnd = nullptr;
+    ExpectEmpty(data);
+
+    // Not a window: nothing is asked of every window at once.
+    data.SelectTarget(HWND_BROADCAST, nullptr);
+    data.Snapshot.TargetWnd = data.Snapshot.FramedWnd = nullptr;
+    ExpectEmpty(data);
+
+    // Destroyed by its own thread while its text is asked for.
+    HWND vanishing = Narrow("vanishing", WS_POPUP | WS_VISIBLE, WS_EX_TOOLWINDOW, nullptr, 0, 0, 10, 10, nullptr);
+    SetWindowLongPtrA(vanishing, GWLP_USERDATA, -1);
+    data.SelectTarget(vanishing, nullptr);
+    EXPECT_FALSE(IsWindow(vanishing));
+    EXPECT_EQ(data.ClassNameA, "PixmerleNarrowTarget");  // read before the text
+    data.ClassNameA.clear();
+    data.ClassNameW.clear();
+    data.Snapshot.TargetWnd = data.Snapshot.FramedWnd = nullptr;
+    ExpectEmpty(data);
+}
+
+TEST(Snapshot, TextReadsKeepToTheReportedLength) {
+    RegisterClasses();
+    Window w(Narrow("abcdefghij", WS_POPUP, 0, nullptr, 0, 0, 10, 10, nullptr));
+    SetWindowLongPtrA(w.hwnd, GWLP_USERDATA, 4);
+    EXPECT_EQ(ReadWindowTextA(w.hwnd), "abcd");
+    EXPECT_EQ(ReadWindowTextW(w.hwnd), L"abcd");
+    SetWindowLongPtrA(w.hwnd, GWLP_USERDATA, 0x7FFFFFFF);  // more than can be had
+    EXPECT_EQ(ReadWindowTextA(w.hwnd), "");
+    EXPECT_EQ(ReadWindowTextW(w.hwnd), L"");
+    SetWindowLongPtrA(w.hwnd, GWLP_USERDATA, 0);
+    EXPECT_EQ(ReadWindowTextA(w.hwnd), "abcdefghij");
+}
+
+TEST(Snapshot, ClassNamesOnBothPlatformPaths) {
+    RegisterClasses();
+    EXPECT_TRUE(IsNtPlatform());
+    Window w(CreateWindowExW(0, kWideClass, L"t", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
+    char narrowReported[256] = {};
+    GetClassNameA(w.hwnd, narrowReported, sizeof narrowReported);
+    for (bool nt : {true, false}) {
+        std::wstring wide = L"old";
+        std::string narrow = "old";
+        ReadClassNames(w.hwnd, nt, wide, narrow);
+        EXPECT_EQ(wide, kWideClass) << nt;
+        EXPECT_EQ(narrow, narrowReported) << nt;
+        ReadClassNames(nullptr, nt, wide, narrow);
+        EXPECT_TRUE(wide.empty() && narrow.empty()) << nt;
+    }
+    EXPECT_EQ(ReadClassNameA(w.hwnd), narrowReported);
+    EXPECT_EQ(ReadClassNameW(nullptr), L"");
+}
+
+// An edit window on a thread that takes no messages until released, and then
+// spends 400 ms in each WM_GETTEXT before it writes the text.
+class SluggishWindow {
+public:
+    SluggishWindow() {
+        thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+        WaitForSingleObject(created_, 30000);
+    }
+    SluggishWindow(const SluggishWindow&) = delete;
+    SluggishWindow& operator=(const SluggishWindow&) = delete;
+    ~SluggishWindow() {
+        Release();
+        PostMessageA(hwnd_, WM_CLOSE, 0, 0);
+        WaitForSingleObject(thread_, 30000);
+        for (HANDLE h : {thread_, created_, release_}) CloseHandle(h);
+    }
+    HWND hwnd() const { return hwnd_; }
+    void Release() { SetEvent(release_); }
+
+private:
+    static DWORD WINAPI Run(void* param) {
+        auto* self = static_cast<SluggishWindow*>(param);
+        // Shown without activation, so that no other thread is sent a message.
+        self->hwnd_ = CreateWindowExA(WS_EX_NOACTIVATE, "EDIT", "sluggish", WS_POPUP, 0, 0, 40, 20, nullptr, nullptr,
+                                      nullptr, nullptr);
+        ShowWindow(self->hwnd_, SW_SHOWNA);
+        previous_ = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(self->hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SlowProc)));
+        SetEvent(self->created_);
+        WaitForSingleObject(self->release_, 30000);
+        MSG msg;
+        while (IsWindow(self->hwnd_) && GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+        return 0;
+    }
+    static LRESULT CALLBACK SlowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_GETTEXT) Sleep(400);
+        return CallWindowProcA(previous_, hwnd, message, wParam, lParam);
+    }
+    static inline WNDPROC previous_ = nullptr;
+    HWND hwnd_ = nullptr;
+    HANDLE created_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE thread_ = nullptr;
+};
+
+bool HeapsValid() {
+    HANDLE heaps[64];
+    const DWORD count = GetProcessHeaps(64, heaps);
+    for (DWORD i = 0; i < count && i < 64; ++i)
+        if (!HeapValidate(heaps[i], 0, nullptr)) return false;
+    return true;
+}
+
+TEST(Snapshot, TargetThatDoesNotAnswerCostsOneBoundedWait) {
+    SluggishWindow window;
+    TMiscData data;
+    DWORD start = GetTickCount();
+    data.SelectTarget(window.hwnd(), nullptr);
+    EXPECT_LT(GetTickCount() - start, 600u);  // one timeout, not one per query
+    EXPECT_TRUE(data.TextA.empty() && data.TextW.empty() && !data.Snapshot.BigIcon);
+    char className[64] = {};
+    GetClassNameA(window.hwnd(), className, sizeof className);
+    EXPECT_EQ(data.ClassNameA, className);  // what needs no answer is still read
+    EXPECT_NE(data.Snapshot.Style & WS_VISIBLE, 0u);
+    EXPECT_NE(data.Snapshot.ThreadID, GetCurrentThreadId());
+
+    // Answering, but busy in WM_GETTEXT past the timeout: the text is written
+    // afterwards into the buffer the thread was given, which must still be there.
+    window.Release();
+    DWORD_PTR ignored;
+    SendMessageTimeoutA(window.hwnd(), WM_NULL, 0, 0, 0, 5000, &ignored);
+    start = GetTickCount();
+    data.SelectTarget(window.hwnd(), nullptr);
+    EXPECT_LT(GetTickCount() - start, 600u);
+    EXPECT_TRUE(data.TextW.empty());
+    Sleep(600);
+    EXPECT_TRUE(HeapsValid());
+}
+
+TEST(Snapshot, ForeignWindowIsReadAcrossProcesses) {
+    ForeignWindow foreign("pixmerle-snapshot-foreign");
+    ASSERT_NE(foreign.hwnd(), nullptr);
+    TMiscData data;
+    data.SelectTarget(foreign.hwnd(), nullptr);
+    EXPECT_EQ(data.TextA, "pixmerle-snapshot-foreign");
+    EXPECT_EQ(data.TextW, L"pixmerle-snapshot-foreign");
+    EXPECT_EQ(data.ClassNameA, "PixmerleOwner");
+    EXPECT_EQ(data.Snapshot.ProcessID, foreign.processId());
+    EXPECT_EQ(data.Snapshot.WindowRect.left, 600);
+    EXPECT_EQ(data.Snapshot.ClientRect.right, 120);
+}
+
+// The clipboard, opened for a window of this test.
+class Clipboard : public ::testing::Test {
+protected:
+    Window owner{CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr)};
+    UINT privateFormat = RegisterClipboardFormatA("Pixmerle.Private");
+
+    void Put(UINT format, const std::string& text) {
+        ASSERT_TRUE(OpenClipboard(owner.hwnd));
+        EmptyClipboard();
+        UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE, text.size() + 1));
+        memcpy(GlobalLock(block.get()), text.c_str(), text.size() + 1);
+        GlobalUnlock(block.get());
+        if (SetClipboardData(format, block.get())) block.release();
+        CloseClipboard();
+    }
+    std::string Text(UINT format) {
+        std::string bytes;
+        if (!OpenClipboard(owner.hwnd)) return "<not open>";
+        if (HGLOBAL block = GetClipboardData(format)) {
+            const void* p = GlobalLock(block);
+            bytes = format == CF_UNICODETEXT ? ToAnsi(static_cast<const wchar_t*>(p)) : static_cast<const char*>(p);
+            GlobalUnlock(block);
+        }
+        CloseClipboard();
+        return bytes;
+    }
+};
+
+TEST_F(Clipboard, WritersNeedTextAndTheirFormatAlreadyOffered) {
+    Put(CF_TEXT, "before");
+    EXPECT_FALSE(CopyTextA(owner.hwnd, ""));
+    EXPECT_FALSE(CopyTextW(owner.hwnd, L""));
+    EXPECT_EQ(Text(CF_TEXT), "before");
+
+    Put(privateFormat, "mine");
+    EXPECT_FALSE(CopyTextA(owner.hwnd, "new"));
+    EXPECT_FALSE(CopyTextW(owner.hwnd, L"new"));
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_TEXT));
+    EXPECT_EQ(Text(privateFormat), "mine");
+
+    Put(CF_TEXT, "before");
+    EXPECT_TRUE(CopyTextA(owner.hwnd, "narrow text"));
+    EXPECT_EQ(Text(CF_TEXT), "narrow text");
+    EXPECT_TRUE(CopyTextW(owner.hwnd, L"wide text \u00e9"));
+    EXPECT_EQ(Text(CF_UNICODETEXT), ToAnsi(L"wide text \u00e9"));
+    EXPECT_EQ(GetClipboardOwner(), owner.hwnd);
+}
+
+TEST_F(Clipboard, SelectionCopiesTheTargetTextWhenAsked) {
+    RegisterClasses();
+    Window target(Narrow("copied on select", WS_POPUP, 0, nullptr, 0, 0, 10, 10, nullptr));
+    Put(CF_TEXT, "before");
+    TMiscData data;
+    data.SelectTarget(target.hwnd, owner.hwnd);
+    EXPECT_EQ(Text(CF_TEXT), "before");
+    data.CopyTextOnSelect = true;
+    data.SelectTarget(target.hwnd, owner.hwnd);
+    EXPECT_EQ(Text(CF_UNICODETEXT), "copied on select");
+}
+
+}  // namespace

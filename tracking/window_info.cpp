@@ -1,0 +1,158 @@
+#include "tracking/window_info.h"
+
+#include "common/handles.h"
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int kClassNameCapacity = 32767;
+
+template <typename Char>
+size_t LengthWithin(const Char* text, size_t capacity) {
+    size_t length = 0;
+    while (length < capacity && text[length] != 0) ++length;
+    return length;
+}
+
+template <typename Char>
+std::basic_string<Char> ReadText(TargetQueries& queries, bool wide) noexcept {
+    try {
+        LRESULT length = 0;
+        if (!queries.Send(WM_GETTEXTLENGTH, 0, 0, wide, length) || length <= 0) return {};
+        const size_t count = static_cast<size_t>(length);
+        std::unique_ptr<Char[]> buffer(new Char[count + 2]());
+        LRESULT copied = 0;
+        if (!queries.Send(WM_GETTEXT, static_cast<WPARAM>(count + 1), reinterpret_cast<LPARAM>(buffer.get()), wide,
+                          copied)) {
+            // The window's thread may still write the text into the buffer
+            // once it wakes up: the buffer is left to it.
+            if (queries.MayAnswerLate()) static_cast<void>(buffer.release());
+            return {};
+        }
+        return std::basic_string<Char>(buffer.get(), LengthWithin(buffer.get(), count + 1));
+    } catch (...) {
+        return {};
+    }
+}
+
+template <typename Char, typename GetName>
+std::basic_string<Char> ReadClass(HWND window, GetName getName) noexcept {
+    try {
+        std::vector<Char> buffer(kClassNameCapacity);
+        if (!IsWindow(window) || getName(window, buffer.data(), kClassNameCapacity) <= 0) return {};
+        return std::basic_string<Char>(buffer.data(), LengthWithin(buffer.data(), buffer.size()));
+    } catch (...) {
+        return {};
+    }
+}
+
+std::string WideToThreadAnsi(const std::wstring& wide) {
+    if (wide.empty()) return {};
+    const int length = static_cast<int>(wide.size());
+    const int needed = WideCharToMultiByte(CP_THREAD_ACP, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) return {};
+    std::string narrow(static_cast<size_t>(needed), '\0');
+    const int written = WideCharToMultiByte(CP_THREAD_ACP, 0, wide.data(), length, &narrow[0], needed, nullptr,
+                                            nullptr);
+    narrow.resize(written > 0 ? static_cast<size_t>(written) : 0);
+    return narrow;
+}
+
+std::wstring AnsiToWide(const std::string& narrow) {
+    if (narrow.empty()) return {};
+    // Never more wide characters than bytes.
+    const int length = static_cast<int>(narrow.size());
+    std::wstring wide(narrow.size() + 1, L'\0');
+    const int written = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, narrow.data(), length, &wide[0], length);
+    wide.resize(written > 0 ? static_cast<size_t>(written) : 0);
+    return wide;
+}
+
+template <typename Char>
+bool CopyText(HWND owner, const Char* text, UINT format) noexcept {
+    if (!text || text[0] == 0) return false;
+    if (!IsClipboardFormatAvailable(format)) return false;
+    ClipboardSession clipboard(owner);
+    if (!clipboard) return false;
+    const size_t length = LengthWithin(text, SIZE_MAX / sizeof(Char) - 2);
+    // The block is filled before the clipboard is emptied, so that a failed
+    // allocation leaves the clipboard's contents in place.
+    UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (length + 2) * sizeof(Char)));
+    if (!block) return false;
+    {
+        GlobalLockGuard<Char> data(block.get());
+        if (!data) return false;
+        std::memcpy(data.get(), text, length * sizeof(Char));
+    }
+    if (!EmptyClipboard()) return false;
+    if (!SetClipboardData(format, block.get())) return false;
+    static_cast<void>(block.release());  // the clipboard's now
+    return true;
+}
+
+}  // namespace
+
+TargetQueries::TargetQueries(HWND window) noexcept
+    : window_(window), answering_(IsWindow(window) != FALSE), sharesMemory_(false) {
+    DWORD process = 0;
+    const DWORD thread = answering_ ? GetWindowThreadProcessId(window, &process) : 0;
+    sharesMemory_ = thread != 0 && thread != GetCurrentThreadId() && process == GetCurrentProcessId();
+}
+
+bool TargetQueries::Send(UINT message, WPARAM wParam, LPARAM lParam, bool wide, LRESULT& result) noexcept {
+    result = 0;
+    if (!answering_) return false;
+    DWORD_PTR answer = 0;
+    const LRESULT sent =
+        wide ? SendMessageTimeoutW(window_, message, wParam, lParam, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &answer)
+             : SendMessageTimeoutA(window_, message, wParam, lParam, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &answer);
+    if (!sent) {
+        answering_ = false;
+        return false;
+    }
+    result = static_cast<LRESULT>(answer);
+    return true;
+}
+
+std::wstring ReadWindowTextW(TargetQueries& queries) noexcept { return ReadText<wchar_t>(queries, true); }
+
+std::string ReadWindowTextA(TargetQueries& queries) noexcept { return ReadText<char>(queries, false); }
+
+std::wstring ReadWindowTextW(HWND window) noexcept {
+    TargetQueries queries(window);
+    return ReadWindowTextW(queries);
+}
+
+std::string ReadWindowTextA(HWND window) noexcept {
+    TargetQueries queries(window);
+    return ReadWindowTextA(queries);
+}
+
+std::wstring ReadClassNameW(HWND window) noexcept { return ReadClass<wchar_t>(window, GetClassNameW); }
+
+std::string ReadClassNameA(HWND window) noexcept { return ReadClass<char>(window, GetClassNameA); }
+
+void ReadClassNames(HWND window, bool ntPlatform, std::wstring& wide, std::string& narrow) noexcept {
+    wide.clear();
+    narrow.clear();
+    try {
+        if (ntPlatform) {
+            wide = ReadClassNameW(window);
+            narrow = WideToThreadAnsi(wide);
+        } else {
+            narrow = ReadClassNameA(window);
+            wide = AnsiToWide(narrow);
+        }
+    } catch (...) {
+        // Out of memory: what could not be converted stays empty.
+    }
+}
+
+bool CopyTextA(HWND owner, const char* text) noexcept { return CopyText(owner, text, CF_TEXT); }
+
+bool CopyTextW(HWND owner, const wchar_t* text) noexcept { return CopyText(owner, text, CF_UNICODETEXT); }
+
+bool IsNtPlatform() noexcept { return (GetVersion() & 0x80000000u) == 0; }
