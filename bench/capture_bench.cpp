@@ -1,9 +1,11 @@
 // Times the BMP capture path stage by stage against a floor measured in the
 // same run: a bare BitBlt, GetDIBits and one WriteFile of the same bytes.
-// Prints one Markdown table row per window size.
+// Prints one Markdown table row per window size, with the private memory the
+// plug-in's own path commits at its peak.
 #include "capture/dib.h"
 #include "capture/screen_shot.h"
 #include "bench/bench_util.h"
+#include "tests/support/process_usage.h"
 #include "tests/support/screen.h"
 #include "common/handles.h"
 
@@ -35,6 +37,7 @@ LRESULT CALLBACK GradientProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
 struct Row {
     std::string size;
     double grab, convert, write, path, floor;
+    uint64_t peakBytes;
 };
 
 Row Measure(HWND window, int runs, const std::string& file) {
@@ -42,6 +45,7 @@ Row Measure(HWND window, int runs, const std::string& file) {
     WindowDc screenDc(nullptr);
     const int depth = GetDeviceCaps(screenDc.get(), BITSPIXEL) * GetDeviceCaps(screenDc.get(), PLANES);
     TScreenShot shot;
+    uint64_t peak = 0;
     for (int i = 0; i < runs; ++i) {
         double t0 = NowMs();
         UniqueBitmap bitmap(GrabWindow(window));
@@ -55,11 +59,15 @@ Row Measure(HWND window, int runs, const std::string& file) {
         convert.push_back(t2 - t1);
         write.push_back(t3 - t2);
 
+        const uint64_t base = PrivateBytes();
         t0 = NowMs();
         shot.CaptureWindow(window);
         WriteBmpFile(shot.Image, file.c_str());
+        const double elapsed = NowMs() - t0;
+        const uint64_t held = PrivateBytes();
         shot.FreeImage();
-        path.push_back(NowMs() - t0);
+        path.push_back(elapsed);
+        peak = std::max(peak, held > base ? held - base : 0);
 
         // The floor: the least work that gets these pixels into a BMP file.
         RECT rect;
@@ -91,7 +99,7 @@ Row Measure(HWND window, int runs, const std::string& file) {
     RECT rect;
     GetWindowRect(window, &rect);
     return {std::to_string(rect.right - rect.left) + "x" + std::to_string(rect.bottom - rect.top), Median(grab),
-            Median(convert), Median(write), Median(path), Median(floor)};
+            Median(convert), Median(write), Median(path), Median(floor), peak};
 }
 
 }  // namespace
@@ -110,8 +118,9 @@ int main(int argc, char** argv) {
 
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
     const std::pair<int, int> sizes[] = {{640, 480}, {1280, 1024}, {screenWidth, screenHeight}};
-    std::printf("| Window | Grab (ms) | DIB conversion (ms) | File write (ms) | Whole BMP path (ms) | Floor (ms) | Path / floor |\n");
-    std::printf("|---|---|---|---|---|---|---|\n");
+    std::printf("| Window | Grab (ms) | DIB conversion (ms) | File write (ms) | Whole BMP path (ms) | Floor (ms) | Path / floor "
+                "| Peak private memory (MB) |\n");
+    std::printf("|---|---|---|---|---|---|---|---|\n");
     for (auto [width, height] : sizes) {
         if (width > screenWidth || height > screenHeight) continue;
         HWND window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "PixmerleBench", "bench", WS_POPUP, 0, 0,
@@ -120,8 +129,8 @@ int main(int argc, char** argv) {
         UpdateWindow(window);
         PumpMessages(200);
         const Row row = Measure(window, runs, file);
-        std::printf("| %s | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f |\n", row.size.c_str(), row.grab, row.convert,
-                    row.write, row.path, row.floor, row.path / row.floor);
+        std::printf("| %s | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.1f |\n", row.size.c_str(), row.grab, row.convert,
+                    row.write, row.path, row.floor, row.path / row.floor, double(row.peakBytes) / (1024.0 * 1024.0));
         std::fflush(stdout);
         DestroyWindow(window);
         PumpMessages(200);

@@ -57,8 +57,11 @@ LRESULT CALLBACK PhotoProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 
 }  // namespace
 
+// png_bench [RUNS] times the paths; png_bench --hold SECONDS only shows the
+// window, titled "Pixmerle PNG bench", for other tools to capture.
 int main(int argc, char** argv) {
-    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 9;
+    const bool hold = argc > 2 && std::strcmp(argv[1], "--hold") == 0;
+    const int runs = hold ? 0 : argc > 1 ? std::max(1, atoi(argv[1])) : 9;
     TScreenShot shot;
     if (!shot.PngAvailable) {
         std::fprintf(stderr, "no PNG library found beside the benchmark\n");
@@ -71,11 +74,19 @@ int main(int argc, char** argv) {
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "PixmerlePngBench";
     RegisterClassA(&wc);
-    HWND window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, wc.lpszClassName, "bench", WS_POPUP, 0, 0, width,
-                                  height, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, wc.lpszClassName, "Pixmerle PNG bench", WS_POPUP,
+                                  0, 0, width, height, nullptr, nullptr, wc.hInstance, nullptr);
     ShowWindow(window, SW_SHOWNOACTIVATE);
     UpdateWindow(window);
     PumpMessages(300);
+    if (hold) {
+        std::printf("showing\n");
+        std::fflush(stdout);
+        PumpMessages(DWORD(std::max(1, atoi(argv[2]))) * 1000);
+        DestroyWindow(window);
+        DeleteObject(photo);
+        return 0;
+    }
 
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
