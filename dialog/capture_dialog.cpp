@@ -14,6 +14,8 @@ HWND PointedWnd = nullptr;
 
 namespace {
 
+HWND OpenDialog = nullptr;
+
 constexpr DWORD kPauseAfterCaptureMs = 500;
 
 bool IsTicked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
@@ -137,6 +139,7 @@ void EndDrag(HWND dialog) {
 INT_PTR HandleMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
+        OpenDialog = dialog;
         InitDialog(dialog);
         return FALSE;  // the focus is already on "About"
     case WM_COMMAND: HandleCommand(dialog, LOWORD(wParam)); return TRUE;
@@ -147,11 +150,16 @@ INT_PTR HandleMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
         if (GetCapture() == dialog) ReleaseCapture();
         return TRUE;
     case WM_CAPTURECHANGED: EndDrag(dialog); return TRUE;
+    case WM_DESTROY:
+        if (OpenDialog == dialog) OpenDialog = nullptr;
+        return FALSE;
     default: return FALSE;
     }
 }
 
 }  // namespace
+
+HWND OpenCaptureDialog() { return OpenDialog && IsWindow(OpenDialog) ? OpenDialog : nullptr; }
 
 INT_PTR CALLBACK CaptureDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     SaveDialogOwner = dialog;

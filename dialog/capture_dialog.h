@@ -7,4 +7,7 @@
 // The window found under the cursor at the last mouse move of a drag.
 extern HWND PointedWnd;
 
+// The capture dialog while one is open in this process, else null.
+HWND OpenCaptureDialog();
+
 INT_PTR CALLBACK CaptureDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -4,6 +4,7 @@
 #include "host/plugin_info.h"
 
 #include "common/handles.h"
+#include "dialog/capture_dialog.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -41,6 +42,12 @@ const char* GetPTPluginName() { return kPluginName; }
 
 // PEiD passes more arguments; under cdecl the caller removes them.
 int __cdecl DoMyJob(HWND mainWindow) {
+    // Started again while its dialog is open, only the dialog comes forward:
+    // PEiD's window stays as the first start left it.
+    if (OpenCaptureDialog()) {
+        RunDialogSafely(1);
+        return 1;
+    }
     ShowWindow(mainWindow, SW_HIDE);
     ScopeExit showAgain([mainWindow] { ShowWindow(mainWindow, SW_SHOW); });
     InitCommonControls();

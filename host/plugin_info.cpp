@@ -22,5 +22,14 @@ const char kHomepage[] = "https://pixmerle.example.org/";
 HWND HostMainWnd = nullptr;
 
 INT_PTR RunCaptureDialog(LPARAM initValue) {
+    // The dialog has no owner, so the host's menus stay usable while it is
+    // open, and a start from them runs inside its message loop. A second
+    // dialog there would share the target and the image being saved with
+    // the first; the open one comes forward instead, with whatever it has
+    // open in front of it.
+    if (HWND open = OpenCaptureDialog()) {
+        SetForegroundWindow(GetLastActivePopup(open));
+        return 0;
+    }
     return DialogBoxParamA(OwnModule(), MAKEINTRESOURCEA(IDD_CAPTURE), nullptr, CaptureDlgProc, initValue);
 }

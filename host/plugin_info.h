@@ -14,5 +14,6 @@ extern const char kHomepage[];
 extern HWND HostMainWnd;
 
 // Runs the capture dialog modally without an owner window; gives what the
-// dialog ended with, or -1 when it could not be created.
+// dialog ended with, or -1 when it could not be created. While a capture
+// dialog is open already, brings that one forward and gives 0.
 INT_PTR RunCaptureDialog(LPARAM initValue);

@@ -4,7 +4,10 @@
    leave out png_open_file, png_close_file or png_set_swap;
      STAND_IN_REFUSE_1_0_1 refuses the version string "1.0.1" only;
      STAND_IN_REFUSE_ALL refuses every version string;
-     STAND_IN_NO_INFO cannot create an info structure.
+     STAND_IN_NO_INFO cannot create an info structure;
+     STAND_IN_FAIL_WRITE, while failures are switched on, writes part of the
+     rows and then calls the error function it was given, as libpng does when
+     a write fails; should that function return, it aborts, as libpng does.
    Instead of an image it writes one line naming the version string that it
    accepted, through the C runtime the file was opened with. */
 #include <stdio.h>
@@ -18,12 +21,23 @@ typedef void (*error_fn)(void*, const char*);
 struct png_struct_def {
     char version[32];
     FILE* file;
+#ifdef STAND_IN_FAIL_WRITE
+    error_fn error;
+#endif
 };
 struct png_info_def {
     int unused;
 };
 
 static int open_file_calls;
+#ifdef STAND_IN_FAIL_WRITE
+static int failing;
+static int live_structs;
+static int error_calls;
+EXPORT void stand_in_fail_writes(int on) { failing = on; }
+EXPORT int stand_in_live_structs(void) { return live_structs; }
+EXPORT int stand_in_error_calls(void) { return error_calls; }
+#endif
 EXPORT int stand_in_open_file_calls(void) { return open_file_calls; }
 
 #ifndef STAND_IN_NO_OPEN_FILE
@@ -52,6 +66,10 @@ EXPORT struct png_struct_def* png_create_write_struct(const char* version, void*
 #endif
     png = calloc(1, sizeof(*png));
     strncpy(png->version, version, sizeof(png->version) - 1);
+#ifdef STAND_IN_FAIL_WRITE
+    png->error = error;
+    ++live_structs;
+#endif
     return png;
 #endif
 }
@@ -61,15 +79,24 @@ EXPORT struct png_info_def* png_create_info_struct(struct png_struct_def* png) {
 #ifdef STAND_IN_NO_INFO
     return NULL;
 #endif
+#ifdef STAND_IN_FAIL_WRITE
+    ++live_structs;
+#endif
     return calloc(1, sizeof(struct png_info_def));
 }
 
 EXPORT void png_destroy_write_struct(struct png_struct_def** png, struct png_info_def** info) {
     if (info && *info) {
+#ifdef STAND_IN_FAIL_WRITE
+        --live_structs;
+#endif
         free(*info);
         *info = NULL;
     }
     if (png && *png) {
+#ifdef STAND_IN_FAIL_WRITE
+        --live_structs;
+#endif
         free(*png);
         *png = NULL;
     }
@@ -90,6 +117,16 @@ EXPORT void png_write_info(struct png_struct_def* png, void* info) {
     (void)info;
     fprintf(png->file, "stand-in %s\n", png->version);
 }
+#ifdef STAND_IN_FAIL_WRITE
+EXPORT void png_write_image(struct png_struct_def* png, unsigned char** rows) {
+    fprintf(png->file, "row %02x%02x%02x\n", rows[0][0], rows[0][1], rows[0][2]);
+    if (!failing) return;
+    ++error_calls;
+    if (png->error) png->error(png, "Write Error");
+    abort();
+}
+#else
 EXPORT void png_write_image(void* png, unsigned char** rows) { (void)png; (void)rows; }
+#endif
 EXPORT void png_write_end(void* png, void* info) { (void)png; (void)info; }
 EXPORT void png_write_flush(void* png) { (void)png; }

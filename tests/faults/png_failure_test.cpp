@@ -1,0 +1,82 @@
+// A PNG library that fails in the middle of a write, the way libpng does
+// when the disk refuses its bytes: it calls the error function it was given.
+// The stand-in libraries are loaded under libpng.dll's name, as a host would
+// have loaded the real one, and the capture object binds them at creation.
+#include "capture/png_output.h"
+#include "capture/screen_shot.h"
+#include "common/handles.h"
+#include "tests/faults/fault_support.h"
+#include "tests/support/bmp_file.h"
+#include "tests/support/child_process.h"
+#include "tests/support/pattern_window.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::string ReadText(const std::string& path) {
+    const auto bytes = ReadWholeFile(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+template <typename F>
+F StandInFunction(HMODULE library, const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
+class FailingPngLibrary : public ::testing::TestWithParam<const char*> {
+protected:
+    void TearDown() override {
+        EXPECT_EQ(GetModuleHandleA("libpng.dll"), nullptr) << "the stand-in stayed loaded";
+    }
+};
+
+TEST_P(FailingPngLibrary, WriteErrorFailsTheCaptureClosesTheFileAndTheNextCaptureWorks) {
+    PatternWindow window(40, 40, 150, 100);
+    // The stand-in writes the first pixel of the top row, yellow there.
+    const std::string written = "stand-in 1.0.1\nrow ffff00\n";
+    UniqueModule library(LoadLibraryA((ProgramFolder() + "stand_in\\" + GetParam() + "\\libpng.dll").c_str()));
+    ASSERT_TRUE(library);
+    const auto failWrites = StandInFunction<void (*)(int)>(library.get(), "stand_in_fail_writes");
+    const auto liveStructs = StandInFunction<int (*)()>(library.get(), "stand_in_live_structs");
+    const auto errorCalls = StandInFunction<int (*)()>(library.get(), "stand_in_error_calls");
+    ASSERT_TRUE(failWrites && liveStructs && errorCalls);
+    {
+        TScreenShot shot;
+        ASSERT_TRUE(shot.PngAvailable);
+        ASSERT_EQ(PngBinding.Library, library.get());
+        TempDir dir;
+        ASSERT_TRUE(shot.CaptureToFolder(window.hwnd(), dir.path().c_str()));
+        ASSERT_EQ(dir.Files().size(), 1u);
+        EXPECT_EQ(ReadText(dir.file(dir.Files()[0])), written);
+        ASSERT_TRUE(DeleteFileA(dir.file(dir.Files()[0]).c_str()));
+
+        failWrites(1);
+        const Usage before = MeasureUsage();
+        EXPECT_FALSE(shot.CaptureToFolder(window.hwnd(), dir.path().c_str()));
+        const Usage after = MeasureUsage();
+        failWrites(0);
+        EXPECT_EQ(errorCalls(), 1) << "the library did not fail the write";
+        EXPECT_EQ(liveStructs(), 0) << "the library's structures were not destroyed";
+        EXPECT_EQ(shot.Image, nullptr) << "the image outlived the failed write";
+        EXPECT_EQ(after.gdiObjects, before.gdiObjects) << Describe(before) << " -> " << Describe(after);
+        EXPECT_EQ(after.kernelHandles, before.kernelHandles) << "the output file was left open";
+        ASSERT_EQ(dir.Files().size(), 1u);
+        EXPECT_EQ(ReadText(dir.file(dir.Files()[0])), written) << "not what the library wrote before it failed";
+        EXPECT_TRUE(DeleteFileA(dir.file(dir.Files()[0]).c_str())) << "the output file is still open";
+
+        ASSERT_TRUE(shot.CaptureToFolder(window.hwnd(), dir.path().c_str())) << "the write after the failure";
+        ASSERT_EQ(dir.Files().size(), 1u);
+        EXPECT_EQ(ReadText(dir.file(dir.Files()[0])), written);
+        EXPECT_EQ(liveStructs(), 0);
+    }
+    EXPECT_EQ(GetModuleHandleA("libpng.dll"), library.get()) << "the capture object released the host's library";
+}
+
+// With the library's own file functions, and with the C runtime's.
+INSTANTIATE_TEST_SUITE_P(FileFunctions, FailingPngLibrary, ::testing::Values("fail_write", "fail_write_crt"));
+
+}  // namespace
