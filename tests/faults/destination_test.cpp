@@ -4,8 +4,8 @@
 #include "capture/screen_shot.h"
 #include "resources/resource_ids.h"
 #include "tests/faults/fault_support.h"
-#include "tests/faults/plugin_dialog.h"
 #include "tests/support/pattern_window.h"
+#include "tests/support/plugin_dialog.h"
 #include "tests/support/plugin_library.h"
 #include "tests/support/temp_dir.h"
 
@@ -15,8 +15,6 @@
 #include <memory>
 
 namespace {
-
-using StartPluginFn = INT_PTR(__stdcall*)(DWORD);
 
 class Destination : public ::testing::Test {
 protected:

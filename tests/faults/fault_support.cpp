@@ -2,13 +2,16 @@
 
 #include "tests/png/png_decode.h"
 #include "tests/support/bmp_file.h"
+#include "tests/support/pattern_window.h"
+#include "tests/support/plugin_dialog.h"
 #include "tests/support/plugin_library.h"
 #include "tests/support/process_usage.h"
 #include "tests/support/screen.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/window_class.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <sstream>
 #include <vector>
 
@@ -73,13 +76,14 @@ std::string CaptureFileMismatch(const std::string& path, int width, int height, 
     return path + ": " + std::to_string(wrong) + " pixels differ:" + problem.str();
 }
 
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        if (condition()) return true;
-        if (GetTickCount() - start >= timeoutMs) return false;
-        Sleep(20);
-    }
+void ExpectCaptureOf(CaptureDialog& dialog, const PatternWindow& target, const TempDir& dir) {
+    ASSERT_TRUE(dialog.DragTo(Centre(WindowRect(target.hwnd()))));
+    ASSERT_TRUE(dialog.TakeCapture());
+    const std::vector<std::string> files = dir.Files();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(CaptureFileMismatch(dir.file(files[0]), target.width(), target.height(),
+                                  [&target](int x, int y) { return target.ColourAt(x, y); }),
+              "");
 }
 
 // ---------------------------------------------------------------- noise
@@ -115,19 +119,10 @@ LRESULT CALLBACK NoiseProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-ATOM RegisterOnce(const char* name, WNDPROC proc) {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = proc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.lpszClassName = name;
-    return RegisterClassA(&wc);
-}
-
 }  // namespace
 
 NoiseWindow::NoiseWindow(int x, int y, int width, int height) : width_(width), height_(height) {
-    static const ATOM registered = RegisterOnce("PixmerleFaultNoise", NoiseProc);
+    static const ATOM registered = RegisterWindowClass("PixmerleFaultNoise", NoiseProc);
     (void)registered;
     hwnd_ = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "PixmerleFaultNoise", "noise", WS_POPUP, x, y, width,
                             height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
@@ -178,7 +173,7 @@ HungWindow::~HungWindow() {
 }
 
 void HungWindow::Run(int x, int y, int width, int height, const std::string& title) {
-    static const ATOM registered = RegisterOnce("PixmerleFaultHung", Proc);
+    static const ATOM registered = RegisterWindowClass("PixmerleFaultHung", Proc);
     (void)registered;
     HWND window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "PixmerleFaultHung", title.c_str(), WS_POPUP, x,
                                   y, width, height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
@@ -311,16 +306,3 @@ DiskFiller::DiskFiller(const std::string& folder, uint64_t leaveFree) : path_(fo
 }
 
 DiskFiller::~DiskFiller() { DeleteFileA(path_.c_str()); }
-
-std::vector<std::string> FilesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
-}

@@ -10,7 +10,6 @@
 #include <functional>
 #include <string>
 #include <thread>
-#include <vector>
 
 // True in the program that has the real libpng.dll beside it: the plug-in
 // and every capture object then write PNG files.
@@ -33,8 +32,13 @@ using ColourAt = std::function<uint32_t(int x, int y)>;
 // and every pixel; empty when it matches, else what is wrong.
 std::string CaptureFileMismatch(const std::string& path, int width, int height, const ColourAt& colour);
 
-// Polls until the condition holds or the time is up.
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+class CaptureDialog;
+class PatternWindow;
+class TempDir;
+
+// Drags the dialog's finder onto the target, captures into `dir`, the folder
+// the dialog shows, and checks the one file that arrives against the target.
+void ExpectCaptureOf(CaptureDialog& dialog, const PatternWindow& target, const TempDir& dir);
 
 // A top-most pop-up filled with pure colours chosen pseudo-randomly per
 // pixel: its captures do not compress, and every pixel is known exactly at
@@ -126,6 +130,3 @@ private:
     bool filled_ = false;
     std::string problem_;
 };
-
-// Every visible file in a folder, sorted.
-std::vector<std::string> FilesIn(const std::string& folder);

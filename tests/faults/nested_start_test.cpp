@@ -5,15 +5,15 @@
 // in progress, and the host's call comes back at once.
 #include "resources/resource_ids.h"
 #include "tests/faults/fault_support.h"
-#include "tests/faults/plugin_dialog.h"
 #include "tests/support/dialog_driver.h"
 #include "tests/support/pattern_window.h"
+#include "tests/support/plugin_dialog.h"
 #include "tests/support/plugin_library.h"
+#include "tests/support/save_dialog.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/window_class.h"
 
 #include <gtest/gtest.h>
-
-#include <dlgs.h>
 
 #include <atomic>
 #include <functional>
@@ -22,7 +22,6 @@
 
 namespace {
 
-using StartPluginFn = INT_PTR(__stdcall*)(DWORD);
 using StartPTPluginFn = int(__stdcall*)(HWND);
 using DoMyJobFn = int(__cdecl*)(HWND);
 using PluginActionFn = void(__cdecl*)(int, int, void*);
@@ -32,13 +31,7 @@ using PluginActionFn = void(__cdecl*)(int, int, void*);
 class HostWindow {
 public:
     HostWindow() {
-        static const ATOM registered = [] {
-            WNDCLASSA wc{};
-            wc.lpfnWndProc = Proc;
-            wc.hInstance = GetModuleHandleA(nullptr);
-            wc.lpszClassName = "PixmerleFaultHost";
-            return RegisterClassA(&wc);
-        }();
+        static const ATOM registered = RegisterWindowClass("PixmerleFaultHost", Proc);
         (void)registered;
         done_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         hwnd_ = CreateWindowExA(WS_EX_TOOLWINDOW, "PixmerleFaultHost", "host", WS_POPUP | WS_VISIBLE, 700, 560, 200,
@@ -151,13 +144,7 @@ TEST(NestedStart, EveryStartEntryPointWhileTheDialogIsOpenComesBackAndLeavesOneD
         }
         // The dialog that was open all along works on.
         ASSERT_TRUE(d.CaptureIntoFolder(dir.path()));
-        ASSERT_TRUE(d.DragTo(Centre(WindowRect(target.hwnd()))));
-        ASSERT_TRUE(d.TakeCapture());
-        const std::vector<std::string> files = dir.Files();
-        ASSERT_EQ(files.size(), 1u);
-        EXPECT_EQ(CaptureFileMismatch(dir.file(files[0]), 150, 100,
-                                      [](int x, int y) { return PatternWindow::ColourAt(x, y, 150, 100); }),
-                  "");
+        ExpectCaptureOf(d, target, dir);
     });
     EXPECT_EQ(result, 0);
 
@@ -167,18 +154,6 @@ TEST(NestedStart, EveryStartEntryPointWhileTheDialogIsOpenComesBackAndLeavesOneD
                               [&](const CaptureDialog& d) { shown = d.Visible(); }),
               0);
     EXPECT_TRUE(shown);
-}
-
-// Types a name into the save-file dialog and presses Save.
-bool SaveAs(HWND save, const std::string& name) {
-    HWND box = GetDlgItem(save, cmb13);
-    if (!box) box = GetDlgItem(save, edt1);
-    if (!box) return false;
-    DWORD_PTR ignored;
-    SendMessageTimeoutA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()), SMTO_ABORTIFHUNG, kStepMs,
-                        &ignored);
-    ClickButton(save, IDOK);
-    return WaitUntil([&] { return !IsWindow(save); }, kStepMs);
 }
 
 TEST(NestedStart, StartWhileTheSaveDialogAsksKeepsTheCaptureThatIsBeingSaved) {
@@ -192,8 +167,8 @@ TEST(NestedStart, StartWhileTheSaveDialogAsksKeepsTheCaptureThatIsBeingSaved) {
         ASSERT_FALSE(d.Ticked(IDC_SAVE_TO_FOLDER));
         ASSERT_TRUE(d.DragTo(Centre(WindowRect(target.hwnd()))));
         ClickButton(d.hwnd(), IDC_TAKE_CAPTURE);
-        HWND save = nullptr;
-        ASSERT_TRUE(WaitUntil([&] { return (save = OtherDialog()) != nullptr; }, 120000)) << "no save-file dialog";
+        const HWND save = WaitForOtherDialog();
+        ASSERT_NE(save, nullptr) << "no save-file dialog";
 
         INT_PTR nested = -99;
         const bool returned = host.Call([&] { return startPlugin(0); }, kReturnMs, nested);

@@ -6,10 +6,10 @@
 // unwritable, and names the case in PIXMERLE_READ_ONLY.
 #include "resources/resource_ids.h"
 #include "tests/faults/fault_support.h"
-#include "tests/faults/plugin_dialog.h"
 #include "tests/support/bmp_file.h"
 #include "tests/support/child_process.h"
 #include "tests/support/pattern_window.h"
+#include "tests/support/plugin_dialog.h"
 #include "tests/support/plugin_library.h"
 #include "tests/support/temp_dir.h"
 
@@ -17,12 +17,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 namespace {
-
-using StartPluginFn = INT_PTR(__stdcall*)(DWORD);
-
-std::string SettingsPath() { return ProgramFolder() + "Pixmerle_Option.ini"; }
 
 bool ReadOnlyCase(const char* which) {
     const char* made = std::getenv("PIXMERLE_READ_ONLY");
@@ -37,18 +34,16 @@ bool Writable(const std::string& path, DWORD disposition) {
     return true;
 }
 
-ColourAt Pattern() {
-    return [](int x, int y) { return PatternWindow::ColourAt(x, y, 150, 100); };
-}
-
-// Drags onto the target, captures into the folder the dialog shows, and
-// checks the one file that arrives.
-void ExpectCaptureWorks(CaptureDialog& d, const PatternWindow& target, const TempDir& dir) {
-    ASSERT_TRUE(d.DragTo(Centre(WindowRect(target.hwnd()))));
-    ASSERT_TRUE(d.TakeCapture());
-    const std::vector<std::string> files = dir.Files();
-    ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(CaptureFileMismatch(dir.file(files[0]), 150, 100, Pattern()), "");
+// Ticks "Hide app on capture" and presses Apply, after which `expectUnstored`
+// checks the disk; the dialog goes on with the user's options.
+void ApplyAndWorkOn(CaptureDialog& d, const PatternWindow& target, const TempDir& dir,
+                    const std::function<void()>& expectUnstored) {
+    ASSERT_TRUE(d.Click(IDC_HIDE_ON_CAPTURE));
+    ASSERT_TRUE(d.Click(IDC_APPLY));
+    EXPECT_TRUE(d.Visible());
+    expectUnstored();
+    EXPECT_EQ(d.Folder(), dir.path());
+    ExpectCaptureOf(d, target, dir);
 }
 
 TEST(ReadOnlySettings, FileKeepsItsValuesWhileTheDialogWorksOnWithTheUsersOptions) {
@@ -63,24 +58,17 @@ TEST(ReadOnlySettings, FileKeepsItsValuesWhileTheDialogWorksOnWithTheUsersOption
     TempDir dir;
 
     EXPECT_EQ(RunPluginDialog([&] { return startPlugin(0); }, [&](CaptureDialog& d) {
-        EXPECT_TRUE(d.Ticked(IDC_SAVE_TO_FOLDER));
-        EXPECT_EQ(d.Folder(), "C:\\kept");
-        EXPECT_FALSE(d.Ticked(IDC_HIDE_ON_CAPTURE));
+        ExpectOptions(d, true, false, "C:\\kept");
         d.SetFolder(dir.path());
-        ASSERT_TRUE(d.Click(IDC_HIDE_ON_CAPTURE));
-        ASSERT_TRUE(d.Click(IDC_APPLY));
-        EXPECT_TRUE(d.Visible());
-        EXPECT_EQ(ReadWholeFile(SettingsPath()), stored) << "the read-only settings file changed";
-        EXPECT_EQ(d.Folder(), dir.path());
-        ExpectCaptureWorks(d, target, dir);
+        ApplyAndWorkOn(d, target, dir, [&] {
+            EXPECT_EQ(ReadWholeFile(SettingsPath()), stored) << "the read-only settings file changed";
+        });
     }), 0);
 
     // The next start comes up with what the file holds.
-    EXPECT_EQ(RunPluginDialog([&] { return startPlugin(0); }, [&](CaptureDialog& d) {
-        EXPECT_TRUE(d.Ticked(IDC_SAVE_TO_FOLDER));
-        EXPECT_EQ(d.Folder(), "C:\\kept");
-        EXPECT_FALSE(d.Ticked(IDC_HIDE_ON_CAPTURE));
-    }), 0);
+    EXPECT_EQ(RunPluginDialog([&] { return startPlugin(0); },
+                              [](const CaptureDialog& d) { ExpectOptions(d, true, false, "C:\\kept"); }),
+              0);
 }
 
 TEST(ReadOnlySettings, FolderTakesNoSettingsFileWhileTheDialogWorksOnWithTheUsersOptions) {
@@ -97,20 +85,15 @@ TEST(ReadOnlySettings, FolderTakesNoSettingsFileWhileTheDialogWorksOnWithTheUser
         EXPECT_FALSE(d.Ticked(IDC_SAVE_TO_FOLDER));
         EXPECT_EQ(d.Folder(), "");
         ASSERT_TRUE(d.CaptureIntoFolder(dir.path()));
-        ASSERT_TRUE(d.Click(IDC_HIDE_ON_CAPTURE));
-        ASSERT_TRUE(d.Click(IDC_APPLY));
-        EXPECT_TRUE(d.Visible());
-        EXPECT_FALSE(PathExists(SettingsPath())) << "a settings file in the read-only folder";
-        EXPECT_EQ(d.Folder(), dir.path());
-        ExpectCaptureWorks(d, target, dir);
+        ApplyAndWorkOn(d, target, dir, [] {
+            EXPECT_FALSE(PathExists(SettingsPath())) << "a settings file in the read-only folder";
+        });
     }), 0);
 
     // Nothing was stored: the next start has every option off.
-    EXPECT_EQ(RunPluginDialog([&] { return startPlugin(0); }, [&](CaptureDialog& d) {
-        EXPECT_FALSE(d.Ticked(IDC_SAVE_TO_FOLDER));
-        EXPECT_EQ(d.Folder(), "");
-        EXPECT_FALSE(d.Ticked(IDC_HIDE_ON_CAPTURE));
-    }), 0);
+    EXPECT_EQ(RunPluginDialog([&] { return startPlugin(0); },
+                              [](const CaptureDialog& d) { ExpectOptions(d, false, false, ""); }),
+              0);
 }
 
 }  // namespace

@@ -9,9 +9,9 @@
 #include "capture/screen_shot.h"
 #include "common/handles.h"
 #include "tests/faults/fault_support.h"
-#include "tests/faults/plugin_dialog.h"
 #include "tests/support/child_process.h"
 #include "tests/support/pattern_window.h"
+#include "tests/support/plugin_dialog.h"
 #include "tests/support/screen.h"
 #include "tests/support/temp_dir.h"
 #include "tracking/misc_data.h"
@@ -33,11 +33,7 @@ struct Target {
     const PatternWindow& window;
     int width;
     int height;
-    POINT Centre() const {
-        RECT rect;
-        GetWindowRect(window.hwnd(), &rect);
-        return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-    }
+    POINT Centre() const { return ::Centre(WindowRect(window.hwnd())); }
     ColourAt Colour() const {
         return [w = width, h = height](int x, int y) { return PatternWindow::ColourAt(x, y, w, h); };
     }

@@ -4,8 +4,9 @@
 #include "capture/screen_shot.h"
 #include "resources/resource_ids.h"
 #include "tests/faults/fault_support.h"
-#include "tests/faults/plugin_dialog.h"
+#include "tests/support/dialog_driver.h"
 #include "tests/support/pattern_window.h"
+#include "tests/support/plugin_dialog.h"
 #include "tests/support/plugin_library.h"
 #include "tests/support/screen.h"
 #include "tests/support/temp_dir.h"
@@ -17,13 +18,7 @@
 
 namespace {
 
-using StartPluginFn = INT_PTR(__stdcall*)(DWORD);
-
 StartPluginFn StartPlugin() { return PluginEntry<StartPluginFn>("StartPlugin"); }
-
-ColourAt PatternOf(int width, int height) {
-    return [width, height](int x, int y) { return PatternWindow::ColourAt(x, y, width, height); };
-}
 
 // Every heap of the process is intact: a late answer written into a block
 // that was given back would show here.
@@ -67,11 +62,7 @@ TEST(DestroyedTarget, CaptureAndFlashOfAGoneTargetDoNothingAndTheNextTargetWorks
         if (save) PostMessageA(save, WM_COMMAND, IDCANCEL, 0);
 
         ASSERT_TRUE(d.CaptureIntoFolder(dir.path()));
-        ASSERT_TRUE(d.DragTo(Centre(WindowRect(next.hwnd()))));
-        ASSERT_TRUE(d.TakeCapture());
-        const std::vector<std::string> files = dir.Files();
-        ASSERT_EQ(files.size(), 1u);
-        EXPECT_EQ(CaptureFileMismatch(dir.file(files[0]), 120, 90, PatternOf(120, 90)), "");
+        ExpectCaptureOf(d, next, dir);
     });
 }
 
@@ -93,11 +84,7 @@ TEST(DestroyedTarget, WindowDestroyedWhileOutlinedEndsTheDragCleanly) {
         ASSERT_TRUE(d.TakeCapture());
         EXPECT_TRUE(dir.Files().empty()) << "a file for a window that is gone";
 
-        ASSERT_TRUE(d.DragTo(Centre(WindowRect(next.hwnd()))));
-        ASSERT_TRUE(d.TakeCapture());
-        const std::vector<std::string> files = dir.Files();
-        ASSERT_EQ(files.size(), 1u);
-        EXPECT_EQ(CaptureFileMismatch(dir.file(files[0]), 120, 90, PatternOf(120, 90)), "");
+        ExpectCaptureOf(d, next, dir);
     });
 }
 

@@ -6,17 +6,15 @@
 #include "tests/support/child_process.h"
 #include "tests/support/dialog_driver.h"
 #include "tests/support/pattern_window.h"
+#include "tests/support/plugin_dialog.h"
 #include "tests/support/plugin_library.h"
+#include "tests/support/save_dialog.h"
 #include "tests/support/screen.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <dlgs.h>
-
 #include <algorithm>
-#include <atomic>
-#include <climits>
 #include <cstdlib>
 #include <cstdio>
 #include <functional>
@@ -27,27 +25,6 @@
 #include <vector>
 
 namespace {
-
-constexpr char kPluginFile[] = "Pixmerle_1_1_7.dll";
-constexpr char kDialogTitle[] = "  Pixmerle 1.1.7";
-// Generous: everything runs emulated, and shell dialogs come up slowly.
-constexpr DWORD kStepMs = 30000;
-constexpr DWORD kShellDialogMs = 120000;
-
-using StartPluginFn = INT_PTR(__stdcall*)(DWORD);
-
-template <typename Condition>
-bool WaitUntil(Condition condition, DWORD timeoutMs = kStepMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        if (condition()) return true;
-        if (GetTickCount() - start >= timeoutMs) return false;
-        Sleep(20);
-    }
-}
-
-// The settings file beside the test program, the host here.
-std::string SettingsPath() { return ProgramFolder() + "Pixmerle_Option.ini"; }
 
 void RemoveSettings() {
     SetFileAttributesA(SettingsPath().c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -80,87 +57,6 @@ std::string ProfileString(const char* key) {
 int ProfileInt(const char* key) {
     return int(GetPrivateProfileIntA("Settings", key, -99, SettingsPath().c_str()));
 }
-
-// A window of the test's thread, so served by whatever message loop that
-// thread runs. Its repaint comes only after every message posted and every
-// input queued before it, so answering one shows the loop has handled them.
-// On request it takes the mouse capture, and it notes the moves it gets.
-class LoopProbe {
-public:
-    static constexpr UINT kGrabCapture = WM_APP + 0x51;
-
-    LoopProbe() {
-        static const ATOM registered = [] {
-            WNDCLASSA wc{};
-            wc.lpfnWndProc = Proc;
-            wc.hInstance = GetModuleHandleA(nullptr);
-            wc.lpszClassName = "PixmerleLoopProbe";
-            return RegisterClassA(&wc);
-        }();
-        (void)registered;
-        painted_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-        // One pixel in the screen's corner, clear of every window under test.
-        hwnd_ = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, "PixmerleLoopProbe", "probe", WS_POPUP,
-                                ScreenWidth() - 1, ScreenHeight() - 1, 1, 1, nullptr, nullptr,
-                                GetModuleHandleA(nullptr), nullptr);
-        SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
-        PumpMessages(30);
-    }
-    ~LoopProbe() {
-        DestroyWindow(hwnd_);
-        CloseHandle(painted_);
-    }
-    LoopProbe(const LoopProbe&) = delete;
-    LoopProbe& operator=(const LoopProbe&) = delete;
-
-    HWND hwnd() const { return hwnd_; }
-
-    // From another thread: true once the loop came round to the repaint.
-    bool Ping() {
-        ResetEvent(painted_);
-        InvalidateRect(hwnd_, nullptr, FALSE);
-        return WaitForSingleObject(painted_, kStepMs) == WAIT_OBJECT_0;
-    }
-    void GrabCapture() { PostMessageA(hwnd_, kGrabCapture, 0, 0); }
-    bool WaitForMoveAt(POINT point) {
-        return WaitUntil([&] { return moveX_ == point.x && moveY_ == point.y; });
-    }
-
-private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        auto* self = reinterpret_cast<LoopProbe*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-        if (self) {
-            switch (message) {
-            case WM_PAINT: {
-                PAINTSTRUCT paint;
-                BeginPaint(hwnd, &paint);
-                EndPaint(hwnd, &paint);
-                SetEvent(self->painted_);
-                return 0;
-            }
-            case kGrabCapture: SetCapture(hwnd); return 0;
-            case WM_MOUSEMOVE: {
-                POINT point{short(LOWORD(lParam)), short(HIWORD(lParam))};
-                ClientToScreen(hwnd, &point);
-                self->moveX_ = point.x;
-                self->moveY_ = point.y;
-                return 0;
-            }
-            case WM_LBUTTONUP:
-                if (GetCapture() == hwnd) ReleaseCapture();
-                return 0;
-            default: break;
-            }
-        }
-        return DefWindowProcA(hwnd, message, wParam, lParam);
-    }
-
-    HWND hwnd_ = nullptr;
-    HANDLE painted_ = nullptr;
-    std::atomic<LONG> moveX_{LONG_MIN};
-    std::atomic<LONG> moveY_{LONG_MIN};
-};
 
 // Notes every showing and hiding of the test thread's windows, with the
 // number of files a folder then holds: the order of hiding, writing the
@@ -216,16 +112,6 @@ private:
     std::vector<ShowEvent> events_;
 };
 
-void SendMouse(DWORD flags, POINT at = POINT{0, 0}) {
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    // Normalised coordinates of the pixel's middle, so that rounding down lands on it.
-    input.mi.dx = LONG((int64_t(at.x) * 2 + 1) * 32768 / ScreenWidth());
-    input.mi.dy = LONG((int64_t(at.y) * 2 + 1) * 32768 / ScreenHeight());
-    input.mi.dwFlags = flags;
-    SendInput(1, &input, sizeof(input));
-}
-
 void SendKey(WORD key) {
     INPUT input[2] = {};
     for (INPUT& one : input) {
@@ -235,8 +121,6 @@ void SendKey(WORD key) {
     input[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, input, sizeof(INPUT));
 }
-
-POINT Centre(const RECT& rect) { return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
 
 std::string Text(const RECT& rect) {
     std::ostringstream text;
@@ -253,12 +137,6 @@ struct Area {
     int width() const { return rect.right - rect.left; }
     int height() const { return rect.bottom - rect.top; }
 };
-
-RECT WindowRect(HWND window) {
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    return rect;
-}
 
 Area PatternArea(const std::string& name, const PatternWindow& window) {
     const RECT rect = WindowRect(window.hwnd());
@@ -338,89 +216,13 @@ void ExpectImageOf(const std::string& path, const Area& area) {
     EXPECT_EQ(wrong, 0) << "capture of " << area.name;
 }
 
-struct DialogSearch {
-    HWND skip;
-    bool plugin;  // only the capture dialog, known by its title
-    HWND found;
-};
-
-BOOL CALLBACK MatchDialog(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<DialogSearch*>(param);
-    char cls[16] = {};
-    GetClassNameA(window, cls, sizeof(cls));
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (window == search->skip || process != GetCurrentProcessId() || std::string(cls) != "#32770" ||
-        !IsWindowVisible(window) || (search->plugin && WindowText(window) != kDialogTitle))
-        return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-// A visible dialog box of this process: the capture dialog, or any other but `skip`.
-HWND FindDialog(HWND skip, bool plugin) {
-    DialogSearch search{skip, plugin, nullptr};
-    EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// The running capture dialog as the driver thread sees and handles it.
-class Dialog {
+// The capture dialog with what these tests add: the watch on its showing
+// and hiding, drags through several points, and captures into a folder.
+class Dialog : public CaptureDialog {
 public:
-    Dialog(HWND hwnd, LoopProbe& probe, ShowWatch& watch) : hwnd_(hwnd), probe_(probe), watch_(watch) {}
+    Dialog(const CaptureDialog& dialog, ShowWatch& watch) : CaptureDialog(dialog), watch_(watch) {}
 
-    HWND hwnd() const { return hwnd_; }
-    HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
-    RECT ItemRect(int id) const { return WindowRect(Item(id)); }
-    bool Visible() const { return IsWindowVisible(hwnd_) != FALSE; }
-    LoopProbe& probe() { return probe_; }
     ShowWatch& watch() { return watch_; }
-
-    bool Ticked(int id) const {
-        DWORD_PTR state = 0;
-        SendMessageTimeoutA(Item(id), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, kStepMs, &state);
-        return state == BST_CHECKED;
-    }
-    std::string Folder() const { return WindowText(Item(IDC_FOLDER_EDIT)); }
-    void TypeFolder(const std::string& text) {
-        DWORD_PTR ignored;
-        SendMessageTimeoutA(Item(IDC_FOLDER_EDIT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                            SMTO_ABORTIFHUNG, kStepMs, &ignored);
-    }
-
-    // A click the way the user's click comes, waited for until handled.
-    bool Click(int id) {
-        ClickButton(hwnd_, id);
-        return probe_.Ping();
-    }
-    // Handled, and whatever it drew pushed to the screen: the loop has gone
-    // idle at least once since.
-    bool Settle() { return probe_.Ping() && probe_.Ping(); }
-
-    HWND Focus() const { return ThreadInfo().hwndFocus; }
-    HWND Capture() const { return ThreadInfo().hwndCapture; }
-
-    bool MoveMouse(POINT point) {
-        SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, point);
-        return WaitUntil([&] {
-            POINT cursor{};
-            return GetCursorPos(&cursor) && cursor.x == point.x && cursor.y == point.y;
-        });
-    }
-    // Presses the left button on the finder: the drag begins.
-    bool PressFinder() {
-        if (!MoveMouse(Centre(ItemRect(IDC_FINDER)))) return false;
-        SendMouse(MOUSEEVENTF_LEFTDOWN);
-        buttonDown_ = true;
-        return WaitUntil([&] { return Capture() == hwnd_; });
-    }
-    bool MoveTo(POINT point) { return MoveMouse(point) && probe_.Ping(); }
-    bool ReleaseButton() {
-        if (!buttonDown_) return true;
-        SendMouse(MOUSEEVENTF_LEFTUP);
-        buttonDown_ = false;
-        return WaitUntil([&] { return Capture() == nullptr; }) && probe_.Ping();
-    }
 
     // A drag from the finder through the points, with `atEach` called after
     // every move, ending with the release.
@@ -445,44 +247,14 @@ public:
         return added;
     }
 
-    // A dialog box of this process other than the capture dialog.
-    HWND WaitForOtherDialog(DWORD timeoutMs = kShellDialogMs) const {
-        HWND found = nullptr;
-        WaitUntil([&] { return (found = FindDialog(hwnd_, false)) != nullptr; }, timeoutMs);
-        return found;
-    }
-
 private:
-    GUITHREADINFO ThreadInfo() const {
-        GUITHREADINFO info{};
-        info.cbSize = sizeof(info);
-        GetGUIThreadInfo(GetWindowThreadProcessId(hwnd_, nullptr), &info);
-        return info;
-    }
-
-    HWND hwnd_;
-    LoopProbe& probe_;
     ShowWatch& watch_;
-    bool buttonDown_ = false;
 };
-
-enum class Ending { ExitButton, CloseBox, CloseMessage };
-
-void AskToEnd(HWND dialog, Ending ending) {
-    switch (ending) {
-    case Ending::ExitButton: ClickButton(dialog, IDC_EXIT); break;
-    case Ending::CloseBox: PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); break;
-    case Ending::CloseMessage: PostMessageA(dialog, WM_CLOSE, 0, 0); break;
-    }
-}
 
 class DialogSession : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NE(PluginModule(), nullptr) << kPluginFile << " did not load";
-        char path[MAX_PATH] = {};
-        GetModuleFileNameA(PluginModule(), path, MAX_PATH);
-        ASSERT_EQ(lstrcmpiA(path, (ProgramFolder() + kPluginFile).c_str()), 0) << "loaded from " << path;
+        ASSERT_NO_FATAL_FAILURE(ExpectPluginFromProgramFolder());
         startPlugin_ = PluginEntry<StartPluginFn>("StartPlugin");
         ASSERT_NE(startPlugin_, nullptr);
         RemoveSettings();
@@ -495,47 +267,15 @@ protected:
     // Window showing and hiding is noted with the file count of `watched`.
     INT_PTR RunDialog(const std::function<void(Dialog&)>& script, Ending ending = Ending::ExitButton,
                       const TempDir* watched = nullptr) {
-        LoopProbe probe;
         ShowWatch watch(watched);
         EXPECT_TRUE(watch.hooked());
-        std::atomic<bool> returned{false};
-        std::atomic<HWND> seen{nullptr};
-        DialogDriver driver([&] {
-            HWND hwnd = nullptr;
-            WaitUntil([&] { return returned || (hwnd = FindDialog(nullptr, true)) != nullptr; }, kShellDialogMs);
-            if (!hwnd) {
-                ADD_FAILURE() << "the capture dialog did not show";
-                return;
-            }
-            seen = hwnd;
-            Dialog dialog(hwnd, probe, watch);
-            EXPECT_TRUE(dialog.Settle()) << "the dialog's loop does not dispatch";
-            EXPECT_EQ(GetWindow(hwnd, GW_OWNER), nullptr) << "the dialog has an owner";
+        return RunPluginDialog([this] { return startPlugin_(0); }, [&](const CaptureDialog& shown) {
+            Dialog dialog(shown, watch);
+            EXPECT_EQ(GetWindow(dialog.hwnd(), GW_OWNER), nullptr) << "the dialog has an owner";
             EXPECT_EQ(dialog.Focus(), dialog.Item(IDC_ABOUT)) << "the focus is not on About after start";
             script(dialog);
             dialog.ReleaseButton();
-            AskToEnd(hwnd, ending);
-            if (WaitUntil([&] { return returned.load(); })) return;
-            ADD_FAILURE() << "the dialog did not end";
-            // Whatever else is open goes, and the dialog is asked to close.
-            if (WaitUntil([&] {
-                    if (HWND other = dialog.WaitForOtherDialog(100)) PostMessageA(other, WM_COMMAND, IDCANCEL, 0);
-                    PostMessageA(hwnd, WM_CLOSE, 0, 0);
-                    return returned.load();
-                }, 60000))
-                return;
-            // The test's thread is stuck in the dialog: fail now, not at the run's timeout.
-            std::printf("capture dialog hangs: giving up\n");
-            std::fflush(stdout);
-            TerminateProcess(GetCurrentProcess(), 3);
-        });
-        const INT_PTR result = startPlugin_(0);
-        returned = true;
-        EXPECT_TRUE(driver.Finish(300000)) << "the driver did not finish";
-        if (seen) {
-            EXPECT_FALSE(IsWindow(seen)) << "the dialog window outlived StartPlugin";
-        }
-        return result;
+        }, ending);
     }
 
     // The dialog lies clear of the areas the test reads.
@@ -546,12 +286,6 @@ protected:
             EXPECT_FALSE(IntersectRect(&overlap, &box, &area.rect))
                 << area.name << " " << Text(area.rect) << " lies under the dialog " << Text(box);
         }
-    }
-
-    static void ExpectOptions(const Dialog& dialog, bool toFolder, bool hide, const std::string& folder) {
-        EXPECT_EQ(dialog.Ticked(IDC_SAVE_TO_FOLDER), toFolder) << "'Save capture to :'";
-        EXPECT_EQ(dialog.Ticked(IDC_HIDE_ON_CAPTURE), hide) << "'Hide app on capture'";
-        EXPECT_EQ(dialog.Folder(), folder);
     }
 
     StartPluginFn startPlugin_ = nullptr;
@@ -701,18 +435,6 @@ TEST_F(DialogSession, CaptureIntoTheFolderIsNamedByTimeAndHidesTheDialogOnlyWhen
     }, Ending::ExitButton, &dir);
 }
 
-// Types a name into the save-file dialog and presses Save.
-bool SaveAs(HWND save, const std::string& name) {
-    HWND box = GetDlgItem(save, cmb13);
-    if (!box) box = GetDlgItem(save, edt1);
-    if (!box) return false;
-    DWORD_PTR ignored;
-    SendMessageTimeoutA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()), SMTO_ABORTIFHUNG, kStepMs,
-                        &ignored);
-    ClickButton(save, IDOK);
-    return WaitUntil([&] { return !IsWindow(save); });
-}
-
 bool Cancel(HWND save) {
     PostMessageA(save, WM_COMMAND, IDCANCEL, 0);
     return WaitUntil([&] { return !IsWindow(save); });
@@ -736,7 +458,7 @@ TEST_F(DialogSession, SaveDialogIsOwnedByTheDialogWhichHidesForItOnlyWithoutTheF
             }
             d.watch().Clear();
             ClickButton(d.hwnd(), IDC_TAKE_CAPTURE);
-            const HWND save = d.WaitForOtherDialog();
+            const HWND save = WaitForOtherDialog();
             ASSERT_NE(save, nullptr) << "no save-file dialog (hiding " << hide << ")";
             EXPECT_EQ(GetWindow(save, GW_OWNER), d.hwnd());
             EXPECT_TRUE(d.Visible()) << "hiding " << hide;
@@ -750,7 +472,7 @@ TEST_F(DialogSession, SaveDialogIsOwnedByTheDialogWhichHidesForItOnlyWithoutTheF
         ASSERT_TRUE(d.Click(IDC_SAVE_TO_FOLDER));
         ASSERT_FALSE(d.Ticked(IDC_SAVE_TO_FOLDER));
         ClickButton(d.hwnd(), IDC_TAKE_CAPTURE);
-        HWND save = d.WaitForOtherDialog();
+        HWND save = WaitForOtherDialog();
         ASSERT_NE(save, nullptr);
         EXPECT_EQ(GetWindow(save, GW_OWNER), d.hwnd());
         EXPECT_FALSE(d.Visible());
@@ -759,7 +481,7 @@ TEST_F(DialogSession, SaveDialogIsOwnedByTheDialogWhichHidesForItOnlyWithoutTheF
 
         // A name given there gets the target's pixels.
         ClickButton(d.hwnd(), IDC_TAKE_CAPTURE);
-        save = d.WaitForOtherDialog();
+        save = WaitForOtherDialog();
         ASSERT_NE(save, nullptr);
         ASSERT_TRUE(SaveAs(save, dir.file("chosen")));
         EXPECT_TRUE(WaitUntil([&] { return d.Visible(); })) << "the dialog did not come back after saving";
@@ -806,7 +528,7 @@ TEST_F(DialogSession, ApplyStoresTheOptionsAndTheNextStartRestoresThem) {
     EXPECT_EQ(RunDialog([&](Dialog& d) {
         ExpectOptions(d, false, false, "");
         ASSERT_TRUE(d.Click(IDC_SAVE_TO_FOLDER));
-        d.TypeFolder(folder);
+        d.SetFolder(folder);
         ASSERT_TRUE(d.Click(IDC_HIDE_ON_CAPTURE));
         ASSERT_TRUE(d.Click(IDC_APPLY));
         EXPECT_EQ(ReadSettings(), SettingsText(folder, 1, 1));
@@ -832,11 +554,11 @@ TEST_F(DialogSession, ApplyStoresTheOptionsAndTheNextStartRestoresThem) {
     }), 0);
 
     // ...and the next start turns it off for want of a folder.
-    EXPECT_EQ(RunDialog([&](Dialog& d) { ExpectOptions(d, false, true, ""); }), 0);
+    EXPECT_EQ(RunDialog([&](const Dialog& d) { ExpectOptions(d, false, true, ""); }), 0);
 
     // Without a settings file everything is off again.
     RemoveSettings();
-    EXPECT_EQ(RunDialog([&](Dialog& d) { ExpectOptions(d, false, false, ""); }), 0);
+    EXPECT_EQ(RunDialog([&](const Dialog& d) { ExpectOptions(d, false, false, ""); }), 0);
 }
 
 TEST_F(DialogSession, StoredFolderIsDroppedWhileItsOptionIsOff) {
@@ -856,7 +578,7 @@ TEST_F(DialogSession, OverlongFolderIsCutTo259Characters) {
     ASSERT_EQ(typed.size(), 300u);
     RunDialog([&](Dialog& d) {
         ASSERT_TRUE(d.Click(IDC_SAVE_TO_FOLDER));
-        d.TypeFolder(typed);
+        d.SetFolder(typed);
         ASSERT_EQ(d.Folder(), typed);
         // A capture reads the folder cut short and leaves the edit as typed.
         // (Nothing can be written there: 259 characters and a file name are

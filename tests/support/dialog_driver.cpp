@@ -2,35 +2,24 @@
 
 namespace {
 
-struct Search {
-    HWND owner;
-    bool anyOwner;
-    HWND found;
-};
-
-BOOL CALLBACK FindDialog(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<Search*>(param);
+BOOL CALLBACK ListDialog(HWND window, LPARAM param) {
     char className[16] = {};
     GetClassNameA(window, className, sizeof(className));
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    if (process != GetCurrentProcessId() || std::string(className) != "#32770" || !IsWindowVisible(window))
-        return TRUE;
-    if (search->anyOwner || GetWindow(window, GW_OWNER) == search->owner) {
-        search->found = window;
-        return FALSE;
-    }
+    if (process == GetCurrentProcessId() && std::string(className) == "#32770" && IsWindowVisible(window))
+        reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
     return TRUE;
 }
 
-HWND WaitFor(Search search, DWORD timeoutMs) {
+HWND WaitFor(const std::function<bool(HWND)>& wanted, DWORD timeoutMs) {
     const DWORD start = GetTickCount();
     while (GetTickCount() - start < timeoutMs) {
-        search.found = nullptr;
-        EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
-        if (search.found) {
-            Sleep(300);  // let it finish initialising its controls
-            return search.found;
+        for (HWND dialog : VisibleDialogs()) {
+            if (wanted(dialog)) {
+                Sleep(300);  // let it finish initialising its controls
+                return dialog;
+            }
         }
         Sleep(50);
     }
@@ -39,9 +28,26 @@ HWND WaitFor(Search search, DWORD timeoutMs) {
 
 }  // namespace
 
-HWND WaitForOwnedDialog(HWND owner, DWORD timeoutMs) { return WaitFor(Search{owner, false, nullptr}, timeoutMs); }
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+        Sleep(20);
+    }
+}
 
-HWND WaitForAnyDialog(DWORD timeoutMs) { return WaitFor(Search{nullptr, true, nullptr}, timeoutMs); }
+std::vector<HWND> VisibleDialogs() {
+    std::vector<HWND> found;
+    EnumWindows(ListDialog, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+HWND WaitForOwnedDialog(HWND owner, DWORD timeoutMs) {
+    return WaitFor([owner](HWND dialog) { return GetWindow(dialog, GW_OWNER) == owner; }, timeoutMs);
+}
+
+HWND WaitForAnyDialog(DWORD timeoutMs) { return WaitFor([](HWND) { return true; }, timeoutMs); }
 
 std::string WindowText(HWND window) {
     char text[1024] = {};

@@ -7,7 +7,17 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
+// Generous: everything runs emulated, and shell dialogs come up slowly.
+constexpr DWORD kStepMs = 30000;
+constexpr DWORD kShellDialogMs = 120000;
+
+// Polls until the condition holds or the time is up.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kStepMs);
+
+// Every visible dialog box (#32770) of this process, topmost first.
+std::vector<HWND> VisibleDialogs();
 // The visible dialog box (#32770) owned by the given window, waited for up
 // to the timeout; null when none came.
 HWND WaitForOwnedDialog(HWND owner, DWORD timeoutMs);

@@ -1,6 +1,7 @@
 #include "tests/support/pattern_window.h"
 
 #include "tests/support/screen.h"
+#include "tests/support/window_class.h"
 
 namespace {
 
@@ -52,16 +53,9 @@ LRESULT CALLBACK PaintProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 }
 
 const char* PaintClass() {
-    static const char* name = [] {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = PaintProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-        wc.lpszClassName = "PixmerleTestPaint";
-        RegisterClassA(&wc);
-        return "PixmerleTestPaint";
-    }();
-    return name;
+    static const ATOM registered = RegisterWindowClass("PixmerleTestPaint", PaintProc);
+    (void)registered;
+    return "PixmerleTestPaint";
 }
 
 HWND CreatePainted(int x, int y, int width, int height, DWORD extraStyle, WindowData* data) {

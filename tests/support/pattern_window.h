@@ -14,6 +14,8 @@ public:
     PatternWindow& operator=(const PatternWindow&) = delete;
 
     HWND hwnd() const { return hwnd_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
     // The colour painted at window coordinates (x, y), as 0x00RRGGBB.
     static uint32_t ColourAt(int x, int y, int width, int height);
     uint32_t ColourAt(int x, int y) const { return ColourAt(x, y, width_, height_); }

@@ -3,8 +3,12 @@
 // loads it, and its exported entry points.
 #include <windows.h>
 
+using StartPluginFn = INT_PTR(__stdcall*)(DWORD);
+
 // Loads Pixmerle_1_1_7.dll once; null when it cannot be loaded.
 HMODULE PluginModule();
+// The plug-in loaded from the test program's folder; fails the test if not.
+void ExpectPluginFromProgramFolder();
 
 template <typename F>
 F PluginEntry(const char* name) {

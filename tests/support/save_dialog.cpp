@@ -6,6 +6,22 @@
 
 #include <memory>
 
+namespace {
+
+// The box that takes the file's name, in the old dialog or the new.
+HWND NameBox(HWND save) {
+    HWND box = GetDlgItem(save, cmb13);
+    return box ? box : GetDlgItem(save, edt1);
+}
+
+void Type(HWND box, const std::string& name, DWORD timeoutMs) {
+    DWORD_PTR ignored;
+    SendMessageTimeoutA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()), SMTO_ABORTIFHUNG, timeoutMs,
+                        &ignored);
+}
+
+}  // namespace
+
 struct SaveDialogAnswer::State {
     SaveDialogSeen seen;
     std::unique_ptr<DialogDriver> driver;
@@ -28,15 +44,12 @@ SaveDialogAnswer::SaveDialogAnswer(HWND owner, std::string name) : state_(std::m
                                 &ignored);
             state->seen.filter = text;
         }
-        HWND nameBox = GetDlgItem(dialog, cmb13);
-        if (!nameBox) nameBox = GetDlgItem(dialog, edt1);
+        HWND nameBox = NameBox(dialog);
         if (name.empty() || !nameBox) {
             PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
             return;
         }
-        DWORD_PTR ignored;
-        SendMessageTimeoutA(nameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()), SMTO_ABORTIFHUNG, 5000,
-                            &ignored);
+        Type(nameBox, name, 5000);
         ClickButton(dialog, IDOK);
         // A dialog still open after a while (a question, a refused name) is cancelled.
         for (int i = 0; i < 100 && IsWindow(dialog); ++i) Sleep(100);
@@ -52,4 +65,12 @@ SaveDialogAnswer::~SaveDialogAnswer() = default;
 SaveDialogSeen SaveDialogAnswer::Result() {
     state_->driver->Finish();
     return state_->seen;
+}
+
+bool SaveAs(HWND save, const std::string& name) {
+    HWND box = NameBox(save);
+    if (!box) return false;
+    Type(box, name, kStepMs);
+    ClickButton(save, IDOK);
+    return WaitUntil([&] { return !IsWindow(save); });
 }

@@ -26,3 +26,7 @@ private:
     struct State;
     std::unique_ptr<State> state_;
 };
+
+// Types a name into an open save-file dialog and presses Save; true once
+// the dialog has gone.
+bool SaveAs(HWND save, const std::string& name);

@@ -3,6 +3,9 @@
 #include <string>
 #include <vector>
 
+// Every file in a folder, by name, sorted.
+std::vector<std::string> FilesIn(const std::string& folder);
+
 class TempDir {
 public:
     TempDir();
@@ -12,7 +15,7 @@ public:
 
     const std::string& path() const { return path_; }  // no trailing separator
     std::string file(const std::string& name) const { return path_ + "\\" + name; }
-    std::vector<std::string> Files() const;  // names of the files in it, sorted
+    std::vector<std::string> Files() const { return FilesIn(path_); }
 
 private:
     std::string path_;
