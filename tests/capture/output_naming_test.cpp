@@ -1,34 +1,14 @@
 #include "capture/screen_shot.h"
 #include "tests/support/bmp_file.h"
+#include "tests/support/capture_name.h"
 #include "tests/support/pattern_window.h"
 #include "tests/support/save_dialog.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <regex>
 
 namespace {
-
-const std::regex kBmpName(R"(\d{4}\.\d{2}\.\d{2}_\d{2}-\d{2}-\d{2},\d{3}\.bmp)");
-
-SYSTEMTIME TimeOfName(const std::string& name) {
-    SYSTEMTIME time{};
-    time.wYear = WORD(std::stoi(name.substr(0, 4)));
-    time.wMonth = WORD(std::stoi(name.substr(5, 2)));
-    time.wDay = WORD(std::stoi(name.substr(8, 2)));
-    time.wHour = WORD(std::stoi(name.substr(11, 2)));
-    time.wMinute = WORD(std::stoi(name.substr(14, 2)));
-    time.wSecond = WORD(std::stoi(name.substr(17, 2)));
-    time.wMilliseconds = WORD(std::stoi(name.substr(20, 3)));
-    return time;
-}
-
-uint64_t Ticks(const SYSTEMTIME& time) {
-    FILETIME file;
-    SystemTimeToFileTime(&time, &file);
-    return (uint64_t(file.dwHighDateTime) << 32) | file.dwLowDateTime;
-}
 
 bool IsBmpOfWindow(const std::string& path, int width, int height) {
     BmpFile bmp;
@@ -79,9 +59,9 @@ TEST_F(CaptureToFolderTest, FolderWithAndWithoutSeparatorGetsTimeOrderedNames) {
     ASSERT_EQ(files.size(), 3u);
     uint64_t previous = 0;
     for (const auto& name : files) {
-        EXPECT_TRUE(std::regex_match(name, kBmpName)) << name;
+        EXPECT_TRUE(IsCaptureName(name, "bmp")) << name;
         EXPECT_TRUE(IsBmpOfWindow(dir.file(name), 64, 48)) << name;
-        const uint64_t stamp = Ticks(TimeOfName(name));
+        const uint64_t stamp = Ticks(TimeOfCaptureName(name));
         EXPECT_GE(stamp, Ticks(before) - Ticks(before) % 10000);
         EXPECT_LE(stamp, Ticks(after));
         EXPECT_GT(stamp, previous) << "names sort in the order taken";

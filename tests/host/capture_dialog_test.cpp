@@ -3,6 +3,7 @@
 // loop, and a driver thread plays the user with real input and clicks.
 #include "resources/resource_ids.h"
 #include "tests/support/bmp_file.h"
+#include "tests/support/capture_name.h"
 #include "tests/support/child_process.h"
 #include "tests/support/dialog_driver.h"
 #include "tests/support/pattern_window.h"
@@ -19,7 +20,6 @@
 #include <cstdio>
 #include <functional>
 #include <mutex>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -372,25 +372,6 @@ TEST_F(DialogSession, LosingTheCaptureEndsTheDragAndTheDialogsOwnControlsCanBePi
 
 // ---------------------------------------------------------------- capture
 
-const std::regex kCaptureName(R"(\d{4}\.\d{2}\.\d{2}_\d{2}-\d{2}-\d{2},\d{3}\.bmp)");
-
-uint64_t Ticks(const SYSTEMTIME& time) {
-    FILETIME file;
-    SystemTimeToFileTime(&time, &file);
-    return (uint64_t(file.dwHighDateTime) << 32) | file.dwLowDateTime;
-}
-
-uint64_t TicksOfName(const std::string& name) {
-    SYSTEMTIME time{};
-    time.wYear = WORD(std::stoi(name.substr(0, 4)));
-    time.wMonth = WORD(std::stoi(name.substr(5, 2)));
-    time.wDay = WORD(std::stoi(name.substr(8, 2)));
-    time.wHour = WORD(std::stoi(name.substr(11, 2)));
-    time.wMinute = WORD(std::stoi(name.substr(14, 2)));
-    time.wSecond = WORD(std::stoi(name.substr(17, 2)));
-    time.wMilliseconds = WORD(std::stoi(name.substr(20, 3)));
-    return Ticks(time);
-}
 
 uint64_t LocalNow() {
     SYSTEMTIME now;
@@ -412,9 +393,9 @@ TEST_F(DialogSession, CaptureIntoTheFolderIsNamedByTimeAndHidesTheDialogOnlyWhen
         std::vector<std::string> files = d.CaptureInto(dir);
         const uint64_t after = LocalNow();
         ASSERT_EQ(files.size(), 1u);
-        ASSERT_TRUE(std::regex_match(files[0], kCaptureName)) << files[0];
-        EXPECT_LE(before, TicksOfName(files[0])) << files[0];
-        EXPECT_GE(after, TicksOfName(files[0])) << files[0];
+        ASSERT_TRUE(IsCaptureName(files[0], "bmp")) << files[0];
+        EXPECT_LE(before, Ticks(TimeOfCaptureName(files[0]))) << files[0];
+        EXPECT_GE(after, Ticks(TimeOfCaptureName(files[0]))) << files[0];
         ExpectImageOf(dir.file(files[0]), area);
         EXPECT_TRUE(d.watch().EventsOf(d.hwnd()).empty()) << "the dialog hid with 'Hide app on capture' off";
 
