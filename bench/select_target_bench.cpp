@@ -3,6 +3,7 @@
 // shrinking the read one byte at a time would make. Prints one Markdown
 // table row per property count; the shrinking reads are timed over 5 runs.
 #include "bench/bench_util.h"
+#include "common/handles.h"
 #include "tracking/misc_data.h"
 
 #include <cstdio>
@@ -16,18 +17,16 @@ namespace {
 HANDLE UnreadableData(int i) { return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x10 + 4 * i)); }
 
 double ShrinkingReadsMs(int properties) {
-    HANDLE process = OpenProcess(PROCESS_VM_READ, FALSE, GetCurrentProcessId());
+    UniqueHandle process(OpenProcess(PROCESS_VM_READ, FALSE, GetCurrentProcessId()));
     char buffer[261];
     SIZE_T read;
     const double start = NowMs();
     for (int i = 0; i < properties; ++i) {
-        ReadProcessMemory(process, UnreadableData(i), buffer, 4, &read);
+        ReadProcessMemory(process.get(), UnreadableData(i), buffer, 4, &read);
         for (SIZE_T size = sizeof buffer; size > 0; --size)
-            ReadProcessMemory(process, UnreadableData(i), buffer, size, &read);
+            ReadProcessMemory(process.get(), UnreadableData(i), buffer, size, &read);
     }
-    const double elapsed = NowMs() - start;
-    CloseHandle(process);
-    return elapsed;
+    return NowMs() - start;
 }
 
 }  // namespace

@@ -88,8 +88,8 @@ void EnableControl(HWND parent, int id, bool enable) {
 TMiscData::TMiscData() {
     Clear();
     // Without memory the tracker still picks and outlines; it lists no properties.
-    if (!Props) Props.reset(new (std::nothrow) TWndProps());
-    if (!WndList) WndList.reset(new (std::nothrow) TWndList());
+    Props.reset(new (std::nothrow) TWndProps());
+    WndList.reset(new (std::nothrow) TWndList());
 }
 
 TMiscData::~TMiscData() {

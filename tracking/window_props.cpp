@@ -78,10 +78,7 @@ bool AllocZeroed(size_t size, void*& block) noexcept {
 
 TWndProps::TWndProps() noexcept { Clear(); }
 
-TWndProps::~TWndProps() {
-    Clear();
-    Window = nullptr;
-}
+TWndProps::~TWndProps() { Clear(); }
 
 void TWndProps::ReadProps(HWND window) noexcept {
     Window = window;
