@@ -100,8 +100,7 @@ TEST_F(Destination, FolderRemovedBetweenTwoCapturesFailsTheSecondAndIsNotMadeAga
     // The folder made again by the user is used again.
     ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
     ExpectCaptureInto(path, window.hwnd(), 150, 100, pattern);
-    for (const std::string& name : FilesIn(path)) DeleteFileA((path + "\\" + name).c_str());
-    RemoveDirectoryA(path.c_str());
+    RemoveFolder(path);
 }
 
 TEST(DialogDestination, FolderRemovedWhileTheDialogIsOpenCostsOneCaptureOnly) {
@@ -133,8 +132,7 @@ TEST(DialogDestination, FolderRemovedWhileTheDialogIsOpenCostsOneCaptureOnly) {
         EXPECT_EQ(CaptureFileMismatch(path + "\\" + files[0], 150, 100, pattern), "");
     });
     EXPECT_EQ(result, 0);
-    for (const std::string& name : FilesIn(path)) DeleteFileA((path + "\\" + name).c_str());
-    RemoveDirectoryA(path.c_str());
+    RemoveFolder(path);
 }
 
 }  // namespace

@@ -121,7 +121,7 @@ LRESULT CALLBACK NoiseProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 
 }  // namespace
 
-NoiseWindow::NoiseWindow(int x, int y, int width, int height) : width_(width), height_(height) {
+NoiseWindow::NoiseWindow(int x, int y, int width, int height) {
     static const ATOM registered = RegisterWindowClass("PixmerleFaultNoise", NoiseProc);
     (void)registered;
     hwnd_ = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "PixmerleFaultNoise", "noise", WS_POPUP, x, y, width,
@@ -159,7 +159,7 @@ HungWindow::HungWindow(int x, int y, int width, int height, uint32_t rgb, const 
       stuck_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
       rgb_(rgb),
       thread_([this, x, y, width, height, title] { Run(x, y, width, height, title); }) {
-    WaitForSingleObject(ready_, 30000);
+    WaitForSingleObject(ready_.get(), 30000);
     PumpMessages(150);
 }
 
@@ -167,9 +167,6 @@ HungWindow::~HungWindow() {
     Release();
     if (hwnd_) PostMessageA(hwnd_, WM_CLOSE, 0, 0);
     if (thread_.joinable()) thread_.join();
-    CloseHandle(ready_);
-    CloseHandle(release_);
-    CloseHandle(stuck_);
 }
 
 void HungWindow::Run(int x, int y, int width, int height, const std::string& title) {
@@ -183,7 +180,7 @@ void HungWindow::Run(int x, int y, int width, int height, const std::string& tit
         UpdateWindow(window);
     }
     hwnd_ = window;
-    SetEvent(ready_);
+    SetEvent(ready_.get());
     if (!window) return;
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
@@ -194,8 +191,8 @@ void HungWindow::Run(int x, int y, int width, int height, const std::string& tit
 
 void HungWindow::StayStuck() {
     hanging_ = true;
-    SetEvent(stuck_);
-    WaitForSingleObject(release_, kLongestHangMs);
+    SetEvent(stuck_.get());
+    WaitForSingleObject(release_.get(), kLongestHangMs);
     hanging_ = false;
 }
 
@@ -208,11 +205,10 @@ LRESULT CALLBACK HungWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
         HDC dc = BeginPaint(hwnd, &paint);
         if (self) {
             const uint32_t rgb = self->rgb_;
-            HBRUSH brush = CreateSolidBrush(RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
+            const UniqueBrush brush(CreateSolidBrush(RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF)));
             RECT client;
             GetClientRect(hwnd, &client);
-            FillRect(dc, &client, brush);
-            DeleteObject(brush);
+            FillRect(dc, &client, brush.get());
         }
         EndPaint(hwnd, &paint);
         return 0;
@@ -231,19 +227,19 @@ LRESULT CALLBACK HungWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 
 bool HungWindow::Start(Hang how) {
     if (!hwnd_) return false;
-    ResetEvent(release_);
-    ResetEvent(stuck_);
+    ResetEvent(release_.get());
+    ResetEvent(stuck_.get());
     if (how == Hang::OnGetText) {
         hangOnGetText_ = true;
         return true;
     }
     PostMessageA(hwnd_, kHangNow, 0, 0);
-    return WaitForSingleObject(stuck_, 30000) == WAIT_OBJECT_0;
+    return WaitForSingleObject(stuck_.get(), 30000) == WAIT_OBJECT_0;
 }
 
 bool HungWindow::Release() {
     hangOnGetText_ = false;
-    SetEvent(release_);
+    SetEvent(release_.get());
     if (!hwnd_) return true;
     // Sent messages are taken in order: the answer to this one comes after
     // every message that was sent while the thread was stuck.
@@ -267,14 +263,12 @@ ScratchFolder::ScratchFolder(const std::string& base) {
 }
 
 ScratchFolder::~ScratchFolder() {
-    if (path_.empty()) return;
-    for (const std::string& name : FilesIn(path_)) DeleteFileA((path_ + "\\" + name).c_str());
-    RemoveDirectoryA(path_.c_str());
+    if (!path_.empty()) RemoveFolder(path_);
 }
 
 DiskFiller::DiskFiller(const std::string& folder, uint64_t leaveFree) : path_(folder + "\\filler.bin") {
-    HANDLE file = CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const UniqueFile file(CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    if (!file) {
         problem_ = "cannot create " + path_ + ": error " + std::to_string(GetLastError());
         return;
     }
@@ -286,23 +280,22 @@ DiskFiller::DiskFiller(const std::string& folder, uint64_t leaveFree) : path_(fo
     for (DWORD chunk : {DWORD(65536), DWORD(4096), DWORD(512), DWORD(1)}) {
         while (size < kLargest) {
             DWORD written = 0;
-            const BOOL ok = WriteFile(file, zeros.data(), chunk, &written, nullptr);
+            const BOOL ok = WriteFile(file.get(), zeros.data(), chunk, &written, nullptr);
             size += written;
             if (ok && written == chunk) continue;
             full = true;
             // A short write may have moved the file pointer by what it wrote.
             LARGE_INTEGER at;
             at.QuadPart = LONGLONG(size);
-            SetFilePointerEx(file, at, nullptr, FILE_BEGIN);
+            SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN);
             break;
         }
     }
     // Others may hold most of the space: then all of this file is given back.
     LARGE_INTEGER at;
     at.QuadPart = LONGLONG(size > leaveFree ? size - leaveFree : 0);
-    filled_ = full && SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    filled_ = full && SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) && SetEndOfFile(file.get());
     if (!filled_) problem_ = full ? "cannot give back space: error " + std::to_string(GetLastError()) : "never full";
-    CloseHandle(file);
 }
 
 DiskFiller::~DiskFiller() { DeleteFileA(path_.c_str()); }

@@ -3,6 +3,8 @@
 // usage counts, checking a capture file pixel by pixel, windows whose pixels
 // do not compress, windows whose thread stops answering, and a file that
 // fills a small file system.
+#include "common/handles.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -51,14 +53,10 @@ public:
     NoiseWindow& operator=(const NoiseWindow&) = delete;
 
     HWND hwnd() const { return hwnd_; }
-    int width() const { return width_; }
-    int height() const { return height_; }
     static uint32_t ColourAt(int x, int y);
 
 private:
     HWND hwnd_ = nullptr;
-    int width_;
-    int height_;
 };
 
 // A solid top-most window served by a thread of its own, which can be made
@@ -90,9 +88,9 @@ private:
     void StayStuck();
 
     HWND hwnd_ = nullptr;
-    HANDLE ready_ = nullptr;
-    HANDLE release_ = nullptr;
-    HANDLE stuck_ = nullptr;
+    UniqueHandle ready_;
+    UniqueHandle release_;
+    UniqueHandle stuck_;
     std::atomic<bool> hangOnGetText_{false};
     std::atomic<bool> hanging_{false};
     uint32_t rgb_;

@@ -3,6 +3,7 @@
 // the second start runs inside the open dialog's message loop. The user
 // gets the open dialog brought forward: one dialog, one target, one capture
 // in progress, and the host's call comes back at once.
+#include "common/handles.h"
 #include "resources/resource_ids.h"
 #include "tests/faults/fault_support.h"
 #include "tests/support/dialog_driver.h"
@@ -33,15 +34,11 @@ public:
     HostWindow() {
         static const ATOM registered = RegisterWindowClass("PixmerleFaultHost", Proc);
         (void)registered;
-        done_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         hwnd_ = CreateWindowExA(WS_EX_TOOLWINDOW, "PixmerleFaultHost", "host", WS_POPUP | WS_VISIBLE, 700, 560, 200,
                                 120, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }
-    ~HostWindow() {
-        DestroyWindow(hwnd_);
-        CloseHandle(done_);
-    }
+    ~HostWindow() { DestroyWindow(hwnd_); }
     HostWindow(const HostWindow&) = delete;
     HostWindow& operator=(const HostWindow&) = delete;
 
@@ -51,14 +48,14 @@ public:
     // returned within the time, with what it returned.
     bool Call(std::function<INT_PTR()> call, DWORD timeoutMs, INT_PTR& result) {
         call_ = std::move(call);
-        ResetEvent(done_);
+        ResetEvent(done_.get());
         PostMessageA(hwnd_, kCall, 0, 0);
-        if (WaitForSingleObject(done_, timeoutMs) != WAIT_OBJECT_0) return false;
+        if (WaitForSingleObject(done_.get(), timeoutMs) != WAIT_OBJECT_0) return false;
         result = result_;
         return true;
     }
     // Waits for a call that did not return in time.
-    bool Finished(DWORD timeoutMs) { return WaitForSingleObject(done_, timeoutMs) == WAIT_OBJECT_0; }
+    bool Finished(DWORD timeoutMs) { return WaitForSingleObject(done_.get(), timeoutMs) == WAIT_OBJECT_0; }
 
 private:
     static constexpr UINT kCall = WM_APP + 0x33;
@@ -67,14 +64,14 @@ private:
         auto* self = reinterpret_cast<HostWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
         if (message == kCall && self) {
             self->result_ = self->call_();
-            SetEvent(self->done_);
+            SetEvent(self->done_.get());
             return 0;
         }
         return DefWindowProcA(hwnd, message, wParam, lParam);
     }
 
     HWND hwnd_ = nullptr;
-    HANDLE done_ = nullptr;
+    UniqueHandle done_{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     std::function<INT_PTR()> call_;
     std::atomic<INT_PTR> result_{0};
 };
@@ -182,8 +179,8 @@ TEST(NestedStart, StartWhileTheSaveDialogAsksKeepsTheCaptureThatIsBeingSaved) {
         ASSERT_TRUE(WaitUntil([&] { return d.Visible(); }, kStepMs));
         ASSERT_TRUE(d.Settle());
         ASSERT_EQ(dir.Files(), std::vector<std::string>{std::string("kept") + CaptureExtension()});
-        EXPECT_EQ(CaptureFileMismatch(dir.file(dir.Files()[0]), 150, 100,
-                                      [](int x, int y) { return PatternWindow::ColourAt(x, y, 150, 100); }),
+        EXPECT_EQ(CaptureFileMismatch(dir.file(dir.Files()[0]), target.width(), target.height(),
+                                      [&target](int x, int y) { return target.ColourAt(x, y); }),
                   "");
     });
 }

@@ -4,6 +4,7 @@
 // with the options as the user set them. read_only_settings.sh runs these
 // from a copy of the program in a folder of its own, which it makes
 // unwritable, and names the case in PIXMERLE_READ_ONLY.
+#include "common/handles.h"
 #include "resources/resource_ids.h"
 #include "tests/faults/fault_support.h"
 #include "tests/support/bmp_file.h"
@@ -27,9 +28,7 @@ bool ReadOnlyCase(const char* which) {
 }
 
 bool Writable(const std::string& path, DWORD disposition) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(file);
+    if (!UniqueFile(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, 0, nullptr))) return false;
     if (disposition == CREATE_NEW) DeleteFileA(path.c_str());
     return true;
 }

@@ -31,12 +31,8 @@ constexpr uint64_t kPrivateSlack = 1024 * 1024;
 
 struct Target {
     const PatternWindow& window;
-    int width;
-    int height;
     POINT Centre() const { return ::Centre(WindowRect(window.hwnd())); }
-    ColourAt Colour() const {
-        return [w = width, h = height](int x, int y) { return PatternWindow::ColourAt(x, y, w, h); };
-    }
+    ColourAt Colour() const { return [&w = window](int x, int y) { return w.ColourAt(x, y); }; }
 };
 
 // One mouse move of a drag, as the dialog makes it.
@@ -64,7 +60,8 @@ std::string CaptureOnce(TScreenShot& shot, const Target& target, const TempDir& 
     if (!shot.CaptureToFolder(target.window.hwnd(), dir.path().c_str())) return "the capture failed";
     const std::vector<std::string> files = dir.Files();
     if (files.size() != 1) return std::to_string(files.size()) + " files in the folder";
-    const std::string problem = CaptureFileMismatch(dir.file(files[0]), target.width, target.height, target.Colour());
+    const std::string problem =
+        CaptureFileMismatch(dir.file(files[0]), target.window.width(), target.window.height(), target.Colour());
     if (!DeleteFileA(dir.file(files[0]).c_str())) return files[0] + " cannot be removed";
     return problem;
 }
@@ -81,7 +78,7 @@ void Report(const char* phase, const Usage& before, const Usage& after, DWORD si
 TEST(Soak, ThousandSelectionsAndThousandCapturesInEachModeHoldNothingBack) {
     ASSERT_EQ(GetModuleHandleA("libpng.dll"), nullptr) << "a PNG library is in the process already";
     const PatternWindow left(30, 30, 161, 121), right(240, 30, 160, 120);
-    const Target targets[2] = {{left, 161, 121}, {right, 160, 120}};
+    const Target targets[2] = {{left}, {right}};
     TMiscData tracker;
     TempDir dir;
     TScreenShot bmpShot;
@@ -125,7 +122,7 @@ TEST(Soak, ThousandSelectionsAndThousandCapturesInEachModeHoldNothingBack) {
         int wrong = 0;
         for (int y = 0; y < seen.height; ++y)
             for (int x = 0; x < seen.width; ++x)
-                if (seen.at(x, y) != target.Colour()(x, y)) ++wrong;
+                if (seen.at(x, y) != target.window.ColourAt(x, y)) ++wrong;
         EXPECT_EQ(wrong, 0) << "pixels of a window still inverted after the drags";
     }
     Report("selections", warm, selected, phaseStart);

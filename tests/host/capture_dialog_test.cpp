@@ -4,7 +4,6 @@
 #include "resources/resource_ids.h"
 #include "tests/support/bmp_file.h"
 #include "tests/support/capture_name.h"
-#include "tests/support/child_process.h"
 #include "tests/support/dialog_driver.h"
 #include "tests/support/pattern_window.h"
 #include "tests/support/plugin_dialog.h"
@@ -371,7 +370,6 @@ TEST_F(DialogSession, LosingTheCaptureEndsTheDragAndTheDialogsOwnControlsCanBePi
 }
 
 // ---------------------------------------------------------------- capture
-
 
 uint64_t LocalNow() {
     SYSTEMTIME now;

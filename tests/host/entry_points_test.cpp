@@ -1,7 +1,10 @@
 // The plug-in's exported entry points, called on the real DLL the way each
 // of the four hosts calls them.
+#include "common/handles.h"
+#include "resources/resource_ids.h"
 #include "tests/support/dialog_driver.h"
 #include "tests/support/pattern_window.h"
+#include "tests/support/plugin_dialog.h"
 #include "tests/support/plugin_library.h"
 #include "tests/support/temp_dir.h"
 
@@ -47,16 +50,14 @@ using OllyMenu = int(__cdecl*)(int, char*, void*);
 using OllyAction = void(__cdecl*)(int, int, void*);
 using PeidJob = int(__cdecl*)(HWND, const char*, DWORD, void*);
 
-constexpr char kDialogTitle[] = "  Pixmerle 1.1.7";
-constexpr int kExitButton = 105;
-
 HWND WaitForCaptureDialog(DWORD timeoutMs) {
-    for (DWORD waited = 0; waited < timeoutMs; waited += 50) {
-        HWND dialog = FindWindowA("#32770", kDialogTitle);
-        if (dialog && IsWindowVisible(dialog)) return dialog;
-        Sleep(50);
-    }
-    return nullptr;
+    HWND dialog = nullptr;
+    WaitUntil([&] {
+        const std::vector<HWND> open = CaptureDialogs();
+        dialog = open.empty() ? nullptr : open.front();
+        return dialog != nullptr;
+    }, timeoutMs);
+    return dialog;
 }
 
 // What a driver saw of one capture dialog that it then closed with "Exit".
@@ -85,9 +86,9 @@ DialogRun RunDialogThrough(Start start, HWND hostWindow = nullptr) {
         run.bigIcon = reinterpret_cast<HICON>(icon);
         SendMessageTimeoutA(dialog, WM_GETICON, ICON_SMALL, 0, SMTO_ABORTIFHUNG, 5000, &icon);
         run.smallIcon = reinterpret_cast<HICON>(icon);
-        SendMessageTimeoutA(GetDlgItem(dialog, 101), STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 5000, &icon);
+        SendMessageTimeoutA(GetDlgItem(dialog, IDC_FINDER), STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 5000, &icon);
         run.finderImage = reinterpret_cast<HICON>(icon);
-        ClickButton(dialog, kExitButton);
+        ClickButton(dialog, IDC_EXIT);
         for (int i = 0; i < 200 && IsWindow(dialog); ++i) Sleep(50);
     });
     start();
@@ -263,12 +264,11 @@ protected:
         for (DWORD waited = 0; waited < timeoutMs; waited += 100) {
             const std::vector<char> bytes = [&] {
                 std::vector<char> content(4096);
-                HANDLE file = CreateFileA(record.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                          OPEN_EXISTING, 0, nullptr);
-                if (file == INVALID_HANDLE_VALUE) return std::vector<char>();
+                const UniqueFile file(CreateFileA(record.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                  nullptr, OPEN_EXISTING, 0, nullptr));
+                if (!file) return std::vector<char>();
                 DWORD read = 0;
-                ReadFile(file, content.data(), DWORD(content.size()), &read, nullptr);
-                CloseHandle(file);
+                ReadFile(file.get(), content.data(), DWORD(content.size()), &read, nullptr);
                 content.resize(read);
                 return content;
             }();
@@ -302,7 +302,7 @@ TEST_F(HomepageAction, OtherOriginsAndActionsDoNothing) {
         if (HWND shown = WaitForAnyDialog(2500)) {
             dialogShown = true;
             PostMessageA(shown, WM_CLOSE, 0, 0);
-            if (HWND capture = FindWindowA("#32770", kDialogTitle)) ClickButton(capture, kExitButton);
+            for (HWND capture : CaptureDialogs()) ClickButton(capture, IDC_EXIT);
         }
     });
     for (const auto& [origin, code] : {std::pair{31, 1}, {31, 2}, {0, 3}, {10, 0}, {-1, 0}, {0, -1}})
@@ -320,10 +320,10 @@ TEST_F(EntryPoints, DebuggerMenuActionsRunTheDialogWithoutOwner) {
         EXPECT_EQ(run.owner, nullptr);
         // The icons the plug-in loaded at start-up from its own module.
         EXPECT_NE(run.bigIcon, nullptr);
-        EXPECT_EQ(run.bigIcon, LoadIconA(PluginModule(), MAKEINTRESOURCEA(200)));
+        EXPECT_EQ(run.bigIcon, LoadIconA(PluginModule(), MAKEINTRESOURCEA(IDI_APP)));
         EXPECT_EQ(run.smallIcon, run.bigIcon);
         EXPECT_NE(run.finderImage, nullptr);
-        EXPECT_EQ(run.finderImage, LoadIconA(PluginModule(), MAKEINTRESOURCEA(203)));
+        EXPECT_EQ(run.finderImage, LoadIconA(PluginModule(), MAKEINTRESOURCEA(IDI_FINDER)));
     }
 }
 

@@ -1,6 +1,7 @@
 // The one debug string the plug-in writes, seen the way a debug-output
 // monitor sees it: a host that loads and frees the plug-in runs while this
 // program serves the system-wide debug-output buffer.
+#include "common/handles.h"
 #include "tests/support/child_process.h"
 
 #include <gtest/gtest.h>
@@ -17,16 +18,10 @@ namespace {
 class DebugOutputMonitor {
 public:
     DebugOutputMonitor() {
-        mutex_ = CreateMutexA(nullptr, FALSE, "DBWinMutex");
-        bufferReady_ = CreateEventA(nullptr, FALSE, TRUE, "DBWIN_BUFFER_READY");
-        dataReady_ = CreateEventA(nullptr, FALSE, FALSE, "DBWIN_DATA_READY");
-        mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kBufferSize, "DBWIN_BUFFER");
-        if (mapping_) view_ = static_cast<const char*>(MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, kBufferSize));
+        if (mapping_) view_ = static_cast<const char*>(MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, kBufferSize));
     }
     ~DebugOutputMonitor() {
         if (view_) UnmapViewOfFile(view_);
-        for (HANDLE handle : {mapping_, dataReady_, bufferReady_, mutex_})
-            if (handle) CloseHandle(handle);
     }
     DebugOutputMonitor(const DebugOutputMonitor&) = delete;
     DebugOutputMonitor& operator=(const DebugOutputMonitor&) = delete;
@@ -38,13 +33,13 @@ public:
         std::vector<std::string> strings;
         bool ended = false;
         for (DWORD waited = 0; waited < timeoutMs;) {
-            const HANDLE handles[] = {dataReady_, process};
+            const HANDLE handles[] = {dataReady_.get(), process};
             const DWORD result = WaitForMultipleObjects(ended ? 1 : 2, handles, FALSE, ended ? 500 : 100);
             if (result == WAIT_OBJECT_0) {
                 DWORD writer = 0;
                 std::memcpy(&writer, view_, sizeof writer);
                 if (writer == processId) strings.emplace_back(view_ + sizeof writer, strnlen(view_ + sizeof writer, kBufferSize - sizeof writer));
-                SetEvent(bufferReady_);
+                SetEvent(bufferReady_.get());
             } else if (result == WAIT_OBJECT_0 + 1) {
                 ended = true;
             } else if (ended) {
@@ -58,21 +53,22 @@ public:
 
 private:
     static constexpr DWORD kBufferSize = 4096;
-    HANDLE mutex_ = nullptr;
-    HANDLE bufferReady_ = nullptr;
-    HANDLE dataReady_ = nullptr;
-    HANDLE mapping_ = nullptr;
+    UniqueHandle mutex_{CreateMutexA(nullptr, FALSE, "DBWinMutex")};
+    UniqueHandle bufferReady_{CreateEventA(nullptr, FALSE, TRUE, "DBWIN_BUFFER_READY")};
+    UniqueHandle dataReady_{CreateEventA(nullptr, FALSE, FALSE, "DBWIN_DATA_READY")};
+    UniqueHandle mapping_{
+        CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kBufferSize, "DBWIN_BUFFER")};
     const char* view_ = nullptr;
 };
 
 TEST(UnloadMessage, WrittenExactlyOnceWhenAHostFreesThePlugin) {
     DebugOutputMonitor monitor;
     ASSERT_TRUE(monitor.ready()) << "cannot serve the debug-output buffer (error " << GetLastError() << ")";
-    const std::string plugin = ProgramFolder() + "\\Pixmerle_1_1_7.dll";
+    const std::string plugin = ProgramFolder() + "Pixmerle_1_1_7.dll";
 
     for (const char* host : {"quickunpack", "ollydbg", "peid", "pt"}) {
         SCOPED_TRACE(host);
-        std::string commandLine = "\"" + ProgramFolder() + "\\host_simulator.exe\" --host " + host +
+        std::string commandLine = "\"" + ProgramFolder() + "host_simulator.exe\" --host " + host +
                                   " --load-only --plugin \"" + plugin + "\"";
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
@@ -80,11 +76,10 @@ TEST(UnloadMessage, WrittenExactlyOnceWhenAHostFreesThePlugin) {
         ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                    ProgramFolder().c_str(), &startup, &process))
             << commandLine;
-        const std::vector<std::string> strings = monitor.CollectFrom(process.hProcess, process.dwProcessId, 60000);
+        const UniqueHandle thread(process.hThread), child(process.hProcess);
+        const std::vector<std::string> strings = monitor.CollectFrom(child.get(), process.dwProcessId, 60000);
         DWORD exitCode = 1;
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        GetExitCodeProcess(child.get(), &exitCode);
 
         EXPECT_EQ(exitCode, 0u) << "the host could not load and free the plug-in";
         const std::vector<std::string> expected{"Plugin unloaded by DLL_PROCESS_DETACH"};

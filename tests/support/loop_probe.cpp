@@ -14,7 +14,7 @@ constexpr UINT kGrabCapture = WM_APP + 0x51;
 LoopProbe::LoopProbe() : moveX_(LONG_MIN), moveY_(LONG_MIN) {
     static const ATOM registered = RegisterWindowClass("PixmerleLoopProbe", Proc);
     (void)registered;
-    painted_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    painted_.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     // One pixel in the screen's corner, clear of every window under test.
     hwnd_ = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, "PixmerleLoopProbe", "probe", WS_POPUP,
                             ScreenWidth() - 1, ScreenHeight() - 1, 1, 1, nullptr, nullptr, GetModuleHandleA(nullptr),
@@ -24,15 +24,12 @@ LoopProbe::LoopProbe() : moveX_(LONG_MIN), moveY_(LONG_MIN) {
     PumpMessages(30);
 }
 
-LoopProbe::~LoopProbe() {
-    DestroyWindow(hwnd_);
-    CloseHandle(painted_);
-}
+LoopProbe::~LoopProbe() { DestroyWindow(hwnd_); }
 
 bool LoopProbe::Ping(DWORD timeoutMs) {
-    ResetEvent(painted_);
+    ResetEvent(painted_.get());
     InvalidateRect(hwnd_, nullptr, FALSE);
-    return WaitForSingleObject(painted_, timeoutMs) == WAIT_OBJECT_0;
+    return WaitForSingleObject(painted_.get(), timeoutMs) == WAIT_OBJECT_0;
 }
 
 void LoopProbe::GrabCapture() { PostMessageA(hwnd_, kGrabCapture, 0, 0); }
@@ -49,7 +46,7 @@ LRESULT CALLBACK LoopProbe::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
             PAINTSTRUCT paint;
             BeginPaint(hwnd, &paint);
             EndPaint(hwnd, &paint);
-            SetEvent(self->painted_);
+            SetEvent(self->painted_.get());
             return 0;
         }
         case kGrabCapture: SetCapture(hwnd); return 0;

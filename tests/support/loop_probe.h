@@ -3,6 +3,7 @@
 // thread runs. Its repaint comes only after every message posted and every
 // input queued before it, so answering one shows the loop has handled them.
 // On request it takes the mouse capture, and it notes the moves it gets.
+#include "common/handles.h"
 #include "tests/support/dialog_driver.h"
 
 #include <windows.h>
@@ -26,7 +27,7 @@ private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND hwnd_ = nullptr;
-    HANDLE painted_ = nullptr;
+    UniqueHandle painted_;
     std::atomic<LONG> moveX_;
     std::atomic<LONG> moveY_;
 };

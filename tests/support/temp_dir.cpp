@@ -5,9 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-namespace {
-
-void RemoveTree(const std::string& path) {
+void RemoveFolder(const std::string& path) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
@@ -16,7 +14,7 @@ void RemoveTree(const std::string& path) {
             if (name == "." || name == "..") continue;
             const std::string child = path + "\\" + name;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
+                RemoveFolder(child);
             } else {
                 SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
                 DeleteFileA(child.c_str());
@@ -27,8 +25,6 @@ void RemoveTree(const std::string& path) {
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     RemoveDirectoryA(path.c_str());
 }
-
-}  // namespace
 
 TempDir::TempDir() {
     char base[MAX_PATH];
@@ -41,7 +37,7 @@ TempDir::TempDir() {
     }
 }
 
-TempDir::~TempDir() { RemoveTree(path_); }
+TempDir::~TempDir() { RemoveFolder(path_); }
 
 std::vector<std::string> FilesIn(const std::string& folder) {
     std::vector<std::string> names;

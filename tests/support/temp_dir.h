@@ -5,6 +5,8 @@
 
 // Every file in a folder, by name, sorted.
 std::vector<std::string> FilesIn(const std::string& folder);
+// Removes a folder with everything in it, read-only files included.
+void RemoveFolder(const std::string& path);
 
 class TempDir {
 public:
