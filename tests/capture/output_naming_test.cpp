@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 bool IsBmpOfWindow(const std::string& path, int width, int height) {

@@ -292,9 +292,9 @@ TEST_F(FolderBrowser, CancellingOrConfirmingTheComputerFolderGivesFalse) {
 TEST_F(FolderBrowser, NonEmptyFolderTextOpensWithThatFolderSelected) {
     std::string folder = dir.path();
     std::string shown, probed;
-    expectedLeaf = dir.path().substr(dir.path().find_last_of('\\') + 1);
-    const bool chosen = Browse(folder, "", IDOK, &shown, dir.path(), &probed);
     const std::string leaf = dir.path().substr(dir.path().find_last_of('\\') + 1);
+    expectedLeaf = leaf;
+    const bool chosen = Browse(folder, "", IDOK, &shown, dir.path(), &probed);
     if (lstrcmpiA(probed.c_str(), leaf.c_str()) != 0)
         FAIL() << "the open browser could not be made to select a path below the computer folder (it showed '" << probed
                      << "')";

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 bool IsPngOfWindow(const std::string& path, uint32_t width, uint32_t height) {

@@ -31,8 +31,8 @@ std::string PluginPath() {
 }
 
 HMODULE Plugin() {
-    static const HMODULE module = LoadLibraryExA(PluginPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    return module;
+    static const UniqueModule module(LoadLibraryExA(PluginPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    return module.get();
 }
 
 std::vector<uint8_t> ResourceBytes(LPCSTR type, WORD id) {
@@ -564,6 +564,7 @@ TEST(LoadedArtwork, ApplicationIconLoadsAtEverySize) {
     for (int size : {16, 32, 48}) {
         HICON icon = static_cast<HICON>(LoadImageA(Plugin(), MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON, size, size, 0));
         ASSERT_NE(icon, nullptr) << size;
+        ScopeExit destroy([icon] { DestroyIcon(icon); });
         ICONINFO info{};
         EXPECT_TRUE(GetIconInfo(icon, &info));
         UniqueBitmap colour(info.hbmColor), mask(info.hbmMask);
@@ -572,7 +573,6 @@ TEST(LoadedArtwork, ApplicationIconLoadsAtEverySize) {
         const SIZE got = BitmapSize(colour.get());
         EXPECT_EQ(got.cx, size);
         EXPECT_EQ(got.cy, size);
-        DestroyIcon(icon);
     }
 }
 

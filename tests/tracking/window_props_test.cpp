@@ -1,3 +1,4 @@
+#include "common/handles.h"
 #include "tracking/misc_data.h"
 #include "tracking/window_props.h"
 #include "tests/support/child_process.h"
@@ -67,6 +68,10 @@ TEST_F(PropsTarget, NamesAndCountsOfProperties) {
     EXPECT_TRUE(props.Items.empty());
 
     const ATOM atom = GlobalAddAtomA("Pixmerle.AtomProp");
+    ScopeExit release([&] {
+        RemovePropA(window, MAKEINTATOM(atom));
+        GlobalDeleteAtom(atom);
+    });
     Set("Pixmerle.First", nullptr);
     SetPropA(window, MAKEINTATOM(atom), AsData(reinterpret_cast<void*>(0x40)));
     props.ReadProps(window);
@@ -81,12 +86,11 @@ TEST_F(PropsTarget, NamesAndCountsOfProperties) {
     ASSERT_NE(byAtom, nullptr);
     EXPECT_EQ(byAtom->Data, 0x40u);
     EXPECT_EQ(byAtom->Atom, byAtom->NameIsAtom ? atom : 0u);
-    RemovePropA(window, MAKEINTATOM(atom));
-    GlobalDeleteAtom(atom);
 }
 
 TEST_F(PropsTarget, AtomAndLongNamesGivenToTheCallback) {
     const ATOM named = GlobalAddAtomA("Pixmerle.Named");
+    ScopeExit release([named] { GlobalDeleteAtom(named); });
     ATOM nameless = 0xFFF0;
     char probe[8];
     while (GlobalGetAtomNameA(nameless, probe, sizeof probe)) --nameless;
@@ -107,7 +111,6 @@ TEST_F(PropsTarget, AtomAndLongNamesGivenToTheCallback) {
     EXPECT_STREQ(props.Items[1].Name, "");
     EXPECT_FALSE(props.Items[2].NameIsAtom);
     EXPECT_EQ(std::string(props.Items[2].Name), longName.substr(0, 259));
-    GlobalDeleteAtom(named);
 }
 
 TEST_F(PropsTarget, DataReadFromThisProcess) {
@@ -117,6 +120,7 @@ TEST_F(PropsTarget, DataReadFromThisProcess) {
     const size_t page = 0x10000;
     char* pages = BlockBeforeHole();
     ASSERT_NE(pages, nullptr) << "no unreadable memory found";
+    ScopeExit release([pages] { VirtualFree(pages, 0, MEM_RELEASE); });
     std::memset(pages, 'e', page);
     Set("text", text);
     Set("long", longText.c_str());
@@ -152,7 +156,6 @@ TEST_F(PropsTarget, DataReadFromThisProcess) {
     EXPECT_EQ(stale.Items[0].Data, Address(text));
     EXPECT_FALSE(stale.Items[0].DataRead || stale.Items[0].TextRead);
     for (const char* name : {"text", "long", "edge6", "edge2", "beyond"}) RemovePropA(window, name);
-    VirtualFree(pages, 0, MEM_RELEASE);
 }
 
 TEST(ForeignProps, ReadableAndUnreadableDataOfAnotherProcess) {
@@ -227,6 +230,7 @@ TEST(PropAccessors, IndexAndSelectorRules) {
 
 TEST(PropsOwner, TrackerCreatesRefillsAndClearsItsLists) {
     HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ScopeExit destroy([window] { DestroyWindow(window); });
     static const char text[] = "owned";
     for (int i = 0; i < 20; ++i) SetPropA(window, ("Pixmerle.Soak" + std::to_string(i)).c_str(), AsData(text));
     TMiscData data;
@@ -252,7 +256,6 @@ TEST(PropsOwner, TrackerCreatesRefillsAndClearsItsLists) {
     for (const PropItem& item : data.Props->Items) owned += std::strcmp(item.DataText, "owned") == 0;
     EXPECT_EQ(owned, 20);
     for (int i = 0; i < 20; ++i) RemovePropA(window, ("Pixmerle.Soak" + std::to_string(i)).c_str());
-    DestroyWindow(window);
 }
 
 }  // namespace

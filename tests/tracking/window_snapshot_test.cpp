@@ -201,19 +201,18 @@ TEST(Snapshot, ClassNamesOnBothPlatformPaths) {
 class SluggishWindow {
 public:
     SluggishWindow() {
-        thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
-        WaitForSingleObject(created_, 30000);
+        thread_.reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
+        WaitForSingleObject(created_.get(), 30000);
     }
     SluggishWindow(const SluggishWindow&) = delete;
     SluggishWindow& operator=(const SluggishWindow&) = delete;
     ~SluggishWindow() {
         Release();
         PostMessageA(hwnd_, WM_CLOSE, 0, 0);
-        WaitForSingleObject(thread_, 30000);
-        for (HANDLE h : {thread_, created_, release_}) CloseHandle(h);
+        WaitForSingleObject(thread_.get(), 30000);
     }
     HWND hwnd() const { return hwnd_; }
-    void Release() { SetEvent(release_); }
+    void Release() { SetEvent(release_.get()); }
 
 private:
     static DWORD WINAPI Run(void* param) {
@@ -224,8 +223,8 @@ private:
         ShowWindow(self->hwnd_, SW_SHOWNA);
         previous_ = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrA(self->hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SlowProc)));
-        SetEvent(self->created_);
-        WaitForSingleObject(self->release_, 30000);
+        SetEvent(self->created_.get());
+        WaitForSingleObject(self->release_.get(), 30000);
         MSG msg;
         while (IsWindow(self->hwnd_) && GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
         return 0;
@@ -236,9 +235,9 @@ private:
     }
     static inline WNDPROC previous_ = nullptr;
     HWND hwnd_ = nullptr;
-    HANDLE created_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE release_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE thread_ = nullptr;
+    UniqueHandle created_{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    UniqueHandle release_{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    UniqueHandle thread_;
 };
 
 bool HeapsValid() {
@@ -295,24 +294,24 @@ protected:
     UINT privateFormat = RegisterClipboardFormatA("Pixmerle.Private");
 
     void Put(UINT format, const std::string& text) {
-        ASSERT_TRUE(OpenClipboard(owner.hwnd));
+        ClipboardSession clipboard(owner.hwnd);
+        ASSERT_TRUE(clipboard);
         EmptyClipboard();
         UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE, text.size() + 1));
-        memcpy(GlobalLock(block.get()), text.c_str(), text.size() + 1);
-        GlobalUnlock(block.get());
+        {
+            GlobalLockGuard<char> data(block.get());
+            ASSERT_TRUE(data);
+            memcpy(data.get(), text.c_str(), text.size() + 1);
+        }
         if (SetClipboardData(format, block.get())) block.release();
-        CloseClipboard();
     }
     std::string Text(UINT format) {
-        std::string bytes;
-        if (!OpenClipboard(owner.hwnd)) return "<not open>";
-        if (HGLOBAL block = GetClipboardData(format)) {
-            const void* p = GlobalLock(block);
-            bytes = format == CF_UNICODETEXT ? ToAnsi(static_cast<const wchar_t*>(p)) : static_cast<const char*>(p);
-            GlobalUnlock(block);
-        }
-        CloseClipboard();
-        return bytes;
+        ClipboardSession clipboard(owner.hwnd);
+        if (!clipboard) return "<not open>";
+        GlobalLockGuard<const void> data(GetClipboardData(format));
+        if (!data) return {};
+        return format == CF_UNICODETEXT ? ToAnsi(static_cast<const wchar_t*>(data.get()))
+                                        : static_cast<const char*>(data.get());
     }
 };
 

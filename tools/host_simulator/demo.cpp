@@ -1,5 +1,6 @@
 #include "tools/host_simulator/demo.h"
 
+#include "common/handles.h"
 #include "resources/resource_ids.h"
 
 #include <set>
@@ -20,9 +21,8 @@ LRESULT CALLBACK SampleProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     for (int quadrant = 0; quadrant < 4; ++quadrant) {
         RECT part{quadrant % 2 ? client.right / 2 : 0, quadrant / 2 ? client.bottom / 2 : 0,
                   quadrant % 2 ? client.right : client.right / 2, quadrant / 2 ? client.bottom : client.bottom / 2};
-        HBRUSH brush = CreateSolidBrush(colours[quadrant]);
-        FillRect(dc, &part, brush);
-        DeleteObject(brush);
+        const UniqueBrush brush(CreateSolidBrush(colours[quadrant]));
+        FillRect(dc, &part, brush.get());
     }
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(255, 255, 255));
@@ -142,6 +142,7 @@ bool DriveDialog(const std::string& folder, bool targetIsDialog) {
 std::string RunDemo(PluginHost& host, const std::string& folder, bool targetIsDialog) {
     HWND sample = CreateSample();
     if (!sample) return {};
+    ScopeExit destroySample([sample] { DestroyWindow(sample); });
     UpdateWindow(sample);
     const std::set<std::string> before = FilesIn(folder);
 
@@ -155,17 +156,13 @@ std::string RunDemo(PluginHost& host, const std::string& folder, bool targetIsDi
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION user{};
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &user)) {
-        DestroyWindow(sample);
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &user))
         return {};
-    }
+    const UniqueHandle userProcess(user.hProcess), userThread(user.hThread);
     host.StartPlugin();
-    WaitForSingleObject(user.hProcess, 60000);
+    WaitForSingleObject(userProcess.get(), 60000);
     DWORD userResult = 1;
-    GetExitCodeProcess(user.hProcess, &userResult);
-    CloseHandle(user.hThread);
-    CloseHandle(user.hProcess);
-    DestroyWindow(sample);
+    GetExitCodeProcess(userProcess.get(), &userResult);
 
     if (userResult != 0) return {};
     for (const std::string& name : FilesIn(folder))

@@ -12,7 +12,6 @@
 #include "tools/host_simulator/plugin_host.h"
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 namespace {

@@ -81,20 +81,20 @@ PluginHost::~PluginHost() {
 
 bool PluginHost::Load(const std::string& path) {
     Unload();
-    module_ = LoadLibraryA(path.c_str());
+    module_.reset(LoadLibraryA(path.c_str()));
     if (!module_) return false;
     const char* name = nullptr;
     switch (kind_) {
     case HostKind::OllyDbg: {
-        const auto data = Bind<OllyData>(module_, "_ODBG_Plugindata");
+        const auto data = Bind<OllyData>(module_.get(), "_ODBG_Plugindata");
         char buffer[32] = {};
         if (!data || data(buffer) != kOllyInterfaceVersion) return false;
         name_ = buffer;
         return true;
     }
-    case HostKind::PEiD: name = QueryName(module_, "LoadDll"); break;
-    case HostKind::QuickUnpack: name = QueryName(module_, "GetPluginName"); break;
-    case HostKind::FourthHost: name = QueryName(module_, "GetPTPluginName"); break;
+    case HostKind::PEiD: name = QueryName(module_.get(), "LoadDll"); break;
+    case HostKind::QuickUnpack: name = QueryName(module_.get(), "GetPluginName"); break;
+    case HostKind::FourthHost: name = QueryName(module_.get(), "GetPTPluginName"); break;
     }
     if (!name) return false;
     name_ = name;
@@ -102,14 +102,11 @@ bool PluginHost::Load(const std::string& path) {
 }
 
 bool PluginHost::Unload() {
-    if (!module_) return true;
-    const bool freed = FreeLibrary(module_) != FALSE;
-    module_ = nullptr;
-    return freed;
+    return !module_ || FreeLibrary(module_.release()) != FALSE;
 }
 
 bool PluginHost::AddOllyMenu(HMENU bar, int origin, const char* title) {
-    const auto menu = Bind<OllyMenu>(module_, "_ODBG_Pluginmenu");
+    const auto menu = Bind<OllyMenu>(module_.get(), "_ODBG_Pluginmenu");
     std::vector<char> text(4096);
     if (!menu || menu(origin, text.data(), nullptr) != 1) return false;
     HMENU popup = CreatePopupMenu();
@@ -131,14 +128,16 @@ bool PluginHost::CreateMainWindow() {
     mainWindow_ = CreateWindowExA(0, kWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 420,
                                   160, nullptr, nullptr, windowClass.hInstance, this);
     if (!mainWindow_) return false;
-    HMENU bar = CreateMenu();
     if (kind_ == HostKind::OllyDbg) {
-        const auto init = Bind<OllyInit>(module_, "_ODBG_Plugininit");
+        const auto init = Bind<OllyInit>(module_.get(), "_ODBG_Plugininit");
         ULONG features = 0;
         if (!init || init(kOllyInterfaceVersion, mainWindow_, &features) != 0) {
             std::fprintf(stderr, "the plug-in refused the host\n");
             return false;
         }
+    }
+    HMENU bar = CreateMenu();
+    if (kind_ == HostKind::OllyDbg) {
         AddOllyMenu(bar, kOriginMain, "&Plugins");
         AddOllyMenu(bar, kOriginDisassembler, "&CPU pane");
     } else {
@@ -150,16 +149,13 @@ bool PluginHost::CreateMainWindow() {
     return true;
 }
 
-void PluginHost::StartPlugin() {
-    switch (kind_) {
-    case HostKind::OllyDbg: OnCommand(kCommandMain); break;
-    default: OnCommand(kCommandStart); break;
-    }
-}
+int PluginHost::StartCommand() const { return kind_ == HostKind::OllyDbg ? kCommandMain : kCommandStart; }
+
+void PluginHost::StartPlugin() { OnCommand(StartCommand()); }
 
 void PluginHost::OnCommand(int command) {
     if (kind_ == HostKind::OllyDbg) {
-        const auto action = Bind<OllyAction>(module_, "_ODBG_Pluginaction");
+        const auto action = Bind<OllyAction>(module_.get(), "_ODBG_Pluginaction");
         if (!action) return;
         if (command >= kCommandDisassembler && command < kCommandStart)
             action(kOriginDisassembler, command - kCommandDisassembler, nullptr);
@@ -170,16 +166,16 @@ void PluginHost::OnCommand(int command) {
     if (command != kCommandStart) return;
     switch (kind_) {
     case HostKind::PEiD:
-        if (const auto job = Bind<PeidJob>(module_, "DoMyJob")) job(mainWindow_, nullptr, 0, nullptr);
+        if (const auto job = Bind<PeidJob>(module_.get(), "DoMyJob")) job(mainWindow_, nullptr, 0, nullptr);
         break;
     case HostKind::QuickUnpack:
-        if (const auto start = Bind<QuickUnpackStart>(module_, "StartPlugin")) {
+        if (const auto start = Bind<QuickUnpackStart>(module_.get(), "StartPlugin")) {
             const INT_PTR result = start(0);
             std::printf("StartPlugin returned %ld\n", static_cast<long>(result));
         }
         break;
     case HostKind::FourthHost:
-        if (const auto start = Bind<FourthHostStart>(module_, "StartPTPlugin")) {
+        if (const auto start = Bind<FourthHostStart>(module_.get(), "StartPTPlugin")) {
             start(mainWindow_);
             // The plug-in leaves the window it was given hidden; this host
             // brings itself back so the user can go on.
@@ -192,7 +188,7 @@ void PluginHost::OnCommand(int command) {
 }
 
 int PluginHost::Run(bool startNow) {
-    if (startNow) PostMessageA(mainWindow_, WM_COMMAND, kind_ == HostKind::OllyDbg ? kCommandMain : kCommandStart, 0);
+    if (startNow) PostMessageA(mainWindow_, WM_COMMAND, StartCommand(), 0);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);

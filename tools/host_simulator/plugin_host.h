@@ -1,6 +1,8 @@
 #pragma once
 // One host program as the plug-in sees it: how it loads the library, asks
 // for the name, offers the plug-in in its menu and starts it.
+#include "common/handles.h"
+
 #include <windows.h>
 #include <string>
 
@@ -28,15 +30,16 @@ public:
     int Run(bool startNow);
 
     const std::string& PluginName() const { return name_; }
-    HWND MainWindow() const { return mainWindow_; }
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int command);
     bool AddOllyMenu(HMENU bar, int origin, const char* title);
+    // The menu command that starts the plug-in in this host.
+    int StartCommand() const;
 
     HostKind kind_;
-    HMODULE module_ = nullptr;
+    UniqueModule module_;
     HWND mainWindow_ = nullptr;
     std::string name_;
 };
