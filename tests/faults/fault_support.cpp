@@ -1,18 +1,14 @@
 #include "tests/faults/fault_support.h"
 
-#include "tests/png/png_decode.h"
-#include "tests/support/bmp_file.h"
 #include "tests/support/pattern_window.h"
 #include "tests/support/plugin_dialog.h"
 #include "tests/support/plugin_library.h"
-#include "tests/support/process_usage.h"
 #include "tests/support/screen.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/window_class.h"
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <vector>
 
 namespace {
@@ -31,50 +27,6 @@ public:
 bool PngBuild() { return PIXMERLE_FAULTS_PNG != 0; }
 
 const char* CaptureExtension() { return PngBuild() ? ".png" : ".bmp"; }
-
-Usage MeasureUsage() { return Usage{LiveGdiObjects(), OpenKernelHandles(), PrivateBytes()}; }
-
-std::string Describe(const Usage& usage) {
-    std::ostringstream text;
-    text << usage.gdiObjects << " GDI objects, " << usage.kernelHandles << " kernel handles, "
-         << usage.privateBytes / 1024 << " KiB private memory";
-    return text.str();
-}
-
-std::string CaptureFileMismatch(const std::string& path, int width, int height, const ColourAt& colour) {
-    const std::vector<uint8_t> bytes = ReadWholeFile(path);
-    std::function<uint32_t(int, int)> pixel;
-    int fileWidth = 0, fileHeight = 0;
-    DecodedPng png;
-    BmpFile bmp;
-    std::string error;
-    if (bytes.size() >= 4 && bytes[0] == 0x89 && bytes[1] == 'P') {
-        if (!DecodePng(bytes, png, error)) return path + " does not decode: " + error;
-        if (png.bitDepth != 8 || png.colourType != 2) return path + " is not 8-bit RGB";
-        fileWidth = int(png.width);
-        fileHeight = int(png.height);
-        pixel = [&png](int x, int y) { return png.PixelAt(uint32_t(x), uint32_t(y)); };
-    } else {
-        if (!ParseBmp(bytes, bmp, error)) return path + " is no complete BMP file: " + error;
-        if (bmp.fileSize != bytes.size()) return path + " is not as long as its header says";
-        fileWidth = bmp.width;
-        fileHeight = bmp.height;
-        pixel = [&bmp](int x, int y) { return bmp.PixelAt(x, y); };
-    }
-    std::ostringstream problem;
-    if (fileWidth != width || fileHeight != height) {
-        problem << path << " is " << fileWidth << "x" << fileHeight << ", not " << width << "x" << height;
-        return problem.str();
-    }
-    int wrong = 0;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            if (pixel(x, y) != colour(x, y) && ++wrong <= 3)
-                problem << " (" << x << "," << y << ") is " << std::hex << pixel(x, y) << " not " << colour(x, y)
-                        << std::dec << ";";
-    if (wrong == 0) return std::string();
-    return path + ": " + std::to_string(wrong) + " pixels differ:" + problem.str();
-}
 
 namespace {
 
@@ -161,108 +113,6 @@ uint32_t NoiseWindow::ColourAt(int x, int y) {
     hash *= 0x2C1B3C6Du;
     hash ^= hash >> 12;
     return kPureColours[(hash >> 7) & 7];
-}
-
-// ---------------------------------------------------------------- hung window
-
-namespace {
-
-constexpr UINT kHangNow = WM_APP + 0x47;
-
-}  // namespace
-
-HungWindow::HungWindow(int x, int y, int width, int height, uint32_t rgb, const std::string& title)
-    : ready_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-      release_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-      stuck_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-      rgb_(rgb),
-      thread_([this, x, y, width, height, title] { Run(x, y, width, height, title); }) {
-    WaitForSingleObject(ready_.get(), 30000);
-    PumpMessages(150);
-}
-
-HungWindow::~HungWindow() {
-    Release();
-    if (hwnd_) PostMessageA(hwnd_, WM_CLOSE, 0, 0);
-    if (thread_.joinable()) thread_.join();
-}
-
-void HungWindow::Run(int x, int y, int width, int height, const std::string& title) {
-    static const ATOM registered = RegisterWindowClass("PixmerleFaultHung", Proc);
-    (void)registered;
-    HWND window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "PixmerleFaultHung", title.c_str(), WS_POPUP, x,
-                                  y, width, height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    if (window) {
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        ShowWindow(window, SW_SHOWNOACTIVATE);
-        UpdateWindow(window);
-    }
-    hwnd_ = window;
-    SetEvent(ready_.get());
-    if (!window) return;
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
-void HungWindow::StayStuck() {
-    hanging_ = true;
-    SetEvent(stuck_.get());
-    WaitForSingleObject(release_.get(), kLongestHangMs);
-    hanging_ = false;
-}
-
-LRESULT CALLBACK HungWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<HungWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    switch (message) {
-    case WM_ERASEBKGND: return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(hwnd, &paint);
-        if (self) {
-            const uint32_t rgb = self->rgb_;
-            const UniqueBrush brush(CreateSolidBrush(RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF)));
-            RECT client;
-            GetClientRect(hwnd, &client);
-            FillRect(dc, &client, brush.get());
-        }
-        EndPaint(hwnd, &paint);
-        return 0;
-    }
-    case kHangNow:
-        if (self) self->StayStuck();
-        return 0;
-    case WM_GETTEXT:
-        if (self && self->hangOnGetText_.exchange(false)) self->StayStuck();
-        break;
-    case WM_DESTROY: PostQuitMessage(0); break;
-    default: break;
-    }
-    return DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
-bool HungWindow::Start(Hang how) {
-    if (!hwnd_) return false;
-    ResetEvent(release_.get());
-    ResetEvent(stuck_.get());
-    if (how == Hang::OnGetText) {
-        hangOnGetText_ = true;
-        return true;
-    }
-    PostMessageA(hwnd_, kHangNow, 0, 0);
-    return WaitForSingleObject(stuck_.get(), 30000) == WAIT_OBJECT_0;
-}
-
-bool HungWindow::Release() {
-    hangOnGetText_ = false;
-    SetEvent(release_.get());
-    if (!hwnd_) return true;
-    // Sent messages are taken in order: the answer to this one comes after
-    // every message that was sent while the thread was stuck.
-    DWORD_PTR ignored = 0;
-    return SendMessageTimeoutA(hwnd_, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &ignored) != 0;
 }
 
 // ---------------------------------------------------------------- full disk

@@ -1,38 +1,22 @@
 #pragma once
 // What the fault tests share: the capture mode this program was built for,
-// usage counts, checking a capture file pixel by pixel, windows whose pixels
-// do not compress, windows whose thread stops answering, and a file that
-// fills a small file system.
-#include "common/handles.h"
+// windows whose pixels do not compress, and a file that fills a small file
+// system.
+#include "tests/support/capture_file.h"
+#include "tests/support/hung_window.h"
+#include "tests/support/process_usage.h"
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <thread>
 
 // True in the program that has the real libpng.dll beside it: the plug-in
 // and every capture object then write PNG files.
 bool PngBuild();
 // The extension capture files get in this program.
 const char* CaptureExtension();
-
-struct Usage {
-    int gdiObjects = 0;
-    int kernelHandles = 0;
-    uint64_t privateBytes = 0;
-};
-Usage MeasureUsage();
-std::string Describe(const Usage& usage);
-
-// The colour of a pixel at window coordinates, as 0x00RRGGBB.
-using ColourAt = std::function<uint32_t(int x, int y)>;
-
-// Reads a capture file (PNG or BMP, by its content) and compares its size
-// and every pixel; empty when it matches, else what is wrong.
-std::string CaptureFileMismatch(const std::string& path, int width, int height, const ColourAt& colour);
 
 class CaptureDialog;
 class PatternWindow;
@@ -57,44 +41,6 @@ public:
 
 private:
     HWND hwnd_ = nullptr;
-};
-
-// A solid top-most window served by a thread of its own, which can be made
-// to stop taking messages: at once, or when it is next asked for its text.
-// It takes messages again on Release, or by itself after a long while so
-// that a test that goes wrong still ends.
-class HungWindow {
-public:
-    enum class Hang { Now, OnGetText };
-
-    HungWindow(int x, int y, int width, int height, uint32_t rgb, const std::string& title);
-    ~HungWindow();
-    HungWindow(const HungWindow&) = delete;
-    HungWindow& operator=(const HungWindow&) = delete;
-
-    HWND hwnd() const { return hwnd_; }
-    // Starts the hang; with Hang::Now returns once the thread is stuck.
-    bool Start(Hang how);
-    bool Hanging() const { return hanging_; }
-    // Ends the hang and waits until the thread has taken every message sent
-    // meanwhile; false if it did not get through them.
-    bool Release();
-    // How long the thread stays stuck when nobody releases it.
-    static constexpr DWORD kLongestHangMs = 60000;
-
-private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    void Run(int x, int y, int width, int height, const std::string& title);
-    void StayStuck();
-
-    HWND hwnd_ = nullptr;
-    UniqueHandle ready_;
-    UniqueHandle release_;
-    UniqueHandle stuck_;
-    std::atomic<bool> hangOnGetText_{false};
-    std::atomic<bool> hanging_{false};
-    uint32_t rgb_;
-    std::thread thread_;
 };
 
 // A folder of its own under `base`, removed with its files. Programs in

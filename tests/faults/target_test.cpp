@@ -20,16 +20,6 @@ namespace {
 
 StartPluginFn StartPlugin() { return PluginEntry<StartPluginFn>("StartPlugin"); }
 
-// Every heap of the process is intact: a late answer written into a block
-// that was given back would show here.
-bool HeapsIntact() {
-    HANDLE heaps[64];
-    const DWORD count = GetProcessHeaps(64, heaps);
-    for (DWORD i = 0; i < count && i < 64; ++i)
-        if (!HeapValidate(heaps[i], 0, nullptr)) return false;
-    return count > 0;
-}
-
 // ---------------------------------------------------------------- destroyed
 
 TEST(DestroyedTarget, CaptureAndFlashOfAGoneTargetDoNothingAndTheNextTargetWorks) {

@@ -1,5 +1,5 @@
 #include "capture/screen_shot.h"
-#include "tests/png/png_decode.h"
+#include "tests/support/png_decode.h"
 #include "tests/support/bmp_file.h"
 #include "tests/support/capture_name.h"
 #include "tests/support/pattern_window.h"

@@ -1,7 +1,7 @@
 #include "capture/png_output.h"
 #include "capture/screen_shot.h"
 #include "common/handles.h"
-#include "tests/png/png_decode.h"
+#include "tests/support/png_decode.h"
 #include "tests/support/bmp_file.h"
 #include "tests/support/pattern_window.h"
 #include "tests/support/process_usage.h"

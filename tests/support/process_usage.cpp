@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <sstream>
+
 int LiveGdiObjects() {
     const DWORD reported = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     if (reported != 0) return int(reported);
@@ -31,4 +33,21 @@ uint64_t PrivateBytes() {
         address = next;
     }
     return total;
+}
+
+Usage MeasureUsage() { return Usage{LiveGdiObjects(), OpenKernelHandles(), PrivateBytes()}; }
+
+std::string Describe(const Usage& usage) {
+    std::ostringstream text;
+    text << usage.gdiObjects << " GDI objects, " << usage.kernelHandles << " kernel handles, "
+         << usage.privateBytes / 1024 << " KiB private memory";
+    return text.str();
+}
+
+bool HeapsIntact() {
+    HANDLE heaps[64];
+    const DWORD count = GetProcessHeaps(64, heaps);
+    for (DWORD i = 0; i < count && i < 64; ++i)
+        if (!HeapValidate(heaps[i], 0, nullptr)) return false;
+    return count > 0;
 }

@@ -1,6 +1,7 @@
 #include "common/handles.h"
 #include "tracking/misc_data.h"
 #include "tracking/window_info.h"
+#include "tests/support/process_usage.h"
 #include "tests/support/child_process.h"
 
 #include <gtest/gtest.h>
@@ -240,14 +241,6 @@ private:
     UniqueHandle thread_;
 };
 
-bool HeapsValid() {
-    HANDLE heaps[64];
-    const DWORD count = GetProcessHeaps(64, heaps);
-    for (DWORD i = 0; i < count && i < 64; ++i)
-        if (!HeapValidate(heaps[i], 0, nullptr)) return false;
-    return true;
-}
-
 TEST(Snapshot, TargetThatDoesNotAnswerCostsOneBoundedWait) {
     SluggishWindow window;
     TMiscData data;
@@ -271,7 +264,7 @@ TEST(Snapshot, TargetThatDoesNotAnswerCostsOneBoundedWait) {
     EXPECT_LT(GetTickCount() - start, 600u);
     EXPECT_TRUE(data.TextW.empty());
     Sleep(600);
-    EXPECT_TRUE(HeapsValid());
+    EXPECT_TRUE(HeapsIntact());
 }
 
 TEST(Snapshot, ForeignWindowIsReadAcrossProcesses) {

@@ -1,4 +1,4 @@
-#include "tests/png/png_decode.h"
+#include "tests/support/png_decode.h"
 
 #include <zlib.h>
 
