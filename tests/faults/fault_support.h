@@ -5,6 +5,7 @@
 #include "tests/support/capture_file.h"
 #include "tests/support/hung_window.h"
 #include "tests/support/process_usage.h"
+#include "tests/support/temp_dir.h"
 
 #include <windows.h>
 
@@ -41,36 +42,4 @@ public:
 
 private:
     HWND hwnd_ = nullptr;
-};
-
-// A folder of its own under `base`, removed with its files. Programs in
-// other Wine prefixes may share `base` and even this process's id.
-class ScratchFolder {
-public:
-    explicit ScratchFolder(const std::string& base);
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::string& path() const { return path_; }  // empty when none could be made
-
-private:
-    std::string path_;
-};
-
-// Fills a small file system with one file, then gives back `leaveFree`
-// bytes of it: what is written there next runs out of space.
-class DiskFiller {
-public:
-    // The file goes into `folder`, which should be the caller's own.
-    DiskFiller(const std::string& folder, uint64_t leaveFree);
-    ~DiskFiller();
-    DiskFiller(const DiskFiller&) = delete;
-    DiskFiller& operator=(const DiskFiller&) = delete;
-    bool filled() const { return filled_; }
-    const std::string& problem() const { return problem_; }
-
-private:
-    std::string path_;
-    bool filled_ = false;
-    std::string problem_;
 };

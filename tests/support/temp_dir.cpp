@@ -1,9 +1,12 @@
 #include "tests/support/temp_dir.h"
 
+#include "common/handles.h"
+
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 void RemoveFolder(const std::string& path) {
     WIN32_FIND_DATAA found;
@@ -62,3 +65,54 @@ std::string SmallDiskFolder() {
         if (c == '/') c = '\\';
     return PathExists(path) ? path : std::string();
 }
+
+ScratchFolder::ScratchFolder(const std::string& base) {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    uint32_t tag = uint32_t(now.QuadPart) ^ (GetTickCount() << 16);
+    for (int attempt = 0; attempt < 100; ++attempt, tag = tag * 1664525u + 1013904223u) {
+        const std::string candidate = base + "\\faults-" + std::to_string(tag);
+        if (CreateDirectoryA(candidate.c_str(), nullptr)) {
+            path_ = candidate;
+            return;
+        }
+    }
+}
+
+ScratchFolder::~ScratchFolder() {
+    if (!path_.empty()) RemoveFolder(path_);
+}
+
+DiskFiller::DiskFiller(const std::string& folder, uint64_t leaveFree) : path_(folder + "\\filler.bin") {
+    const UniqueFile file(CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    if (!file) {
+        problem_ = "cannot create " + path_ + ": error " + std::to_string(GetLastError());
+        return;
+    }
+    // Past this the file system is not a small one, and is left alone.
+    constexpr uint64_t kLargest = 16 * 1024 * 1024;
+    std::vector<char> zeros(65536, 0);
+    uint64_t size = 0;
+    bool full = false;
+    for (DWORD chunk : {DWORD(65536), DWORD(4096), DWORD(512), DWORD(1)}) {
+        while (size < kLargest) {
+            DWORD written = 0;
+            const BOOL ok = WriteFile(file.get(), zeros.data(), chunk, &written, nullptr);
+            size += written;
+            if (ok && written == chunk) continue;
+            full = true;
+            // A short write may have moved the file pointer by what it wrote.
+            LARGE_INTEGER at;
+            at.QuadPart = LONGLONG(size);
+            SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN);
+            break;
+        }
+    }
+    // Others may hold most of the space: then all of this file is given back.
+    LARGE_INTEGER at;
+    at.QuadPart = LONGLONG(size > leaveFree ? size - leaveFree : 0);
+    filled_ = full && SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) && SetEndOfFile(file.get());
+    if (!filled_) problem_ = full ? "cannot give back space: error " + std::to_string(GetLastError()) : "never full";
+}
+
+DiskFiller::~DiskFiller() { DeleteFileA(path_.c_str()); }

@@ -1,5 +1,6 @@
 #pragma once
 // A fresh folder under the temporary directory, removed with its contents.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -28,3 +29,35 @@ bool PathExists(const std::string& path);
 // A folder on a file system of 256 KB that scripts/test mounts, as a Windows
 // path, or empty when there is none (the tests that need it then skip).
 std::string SmallDiskFolder();
+
+// A folder of its own under `base`, removed with its files. Programs in
+// other Wine prefixes may share `base` and even this process's id.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const std::string& base);
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::string& path() const { return path_; }  // empty when none could be made
+
+private:
+    std::string path_;
+};
+
+// Fills a small file system with one file, then gives back `leaveFree`
+// bytes of it: what is written there next runs out of space.
+class DiskFiller {
+public:
+    // The file goes into `folder`, which should be the caller's own.
+    DiskFiller(const std::string& folder, uint64_t leaveFree);
+    ~DiskFiller();
+    DiskFiller(const DiskFiller&) = delete;
+    DiskFiller& operator=(const DiskFiller&) = delete;
+    bool filled() const { return filled_; }
+    const std::string& problem() const { return problem_; }
+
+private:
+    std::string path_;
+    bool filled_ = false;
+    std::string problem_;
+};
