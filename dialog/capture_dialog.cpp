@@ -2,9 +2,9 @@
 
 #include "capture/screen_shot.h"
 #include "common/own_module.h"
+#include "dialog/about.h"
+#include "dialog/artwork.h"
 #include "dialog/settings.h"
-#include "host/library.h"
-#include "host/plugin_info.h"
 #include "resources/resource_ids.h"
 #include "tracking/misc_data.h"
 
@@ -85,7 +85,7 @@ void Apply(HWND dialog) {
 
 void HandleCommand(HWND dialog, int id) {
     switch (id) {
-    case IDC_ABOUT: MessageBoxA(dialog, kAboutText, kAboutTitle, MB_ICONINFORMATION); break;
+    case IDC_ABOUT: ShowAbout(dialog); break;
     case IDC_EXIT: EndDialog(dialog, 0); break;
     case IDC_TAKE_CAPTURE: TakeScreenCapture(dialog); break;
     case IDC_FLASH:

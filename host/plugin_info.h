@@ -1,19 +1,23 @@
 #pragma once
-// What the plug-in tells its hosts and its users about itself, and the one
-// way every host starts it.
+// What the plug-in tells its hosts about itself, shared by every host's glue.
 #include <windows.h>
 
 // Hosts keep the pointer they are given: one copy for the whole library.
 inline constexpr char kPluginName[] = "Pixmerle 1.1.7";
-extern const char kAboutText[];
-extern const char kAboutTitle[];
 extern const char kHomepage[];
 
-// The main window of the debugger host, once it accepted the plug-in; owner
-// of the About box opened from the debugger's menu.
+// The main window of the OllyDbg 1.10 host, once it accepted the plug-in;
+// owner of the About box opened from that debugger's menu.
 extern HWND HostMainWnd;
 
-// Runs the capture dialog modally without an owner window; gives what the
-// dialog ended with, or -1 when it could not be created. While a capture
-// dialog is open already, brings that one forward and gives 0.
-INT_PTR RunCaptureDialog(LPARAM initValue);
+void OpenHomepage();
+
+// Runs a host's call so that no C++ exception gets back into the host.
+template <typename Result, typename Call>
+Result ShieldHost(Result failed, Call&& call) noexcept {
+    try {
+        return call();
+    } catch (...) {
+        return failed;
+    }
+}

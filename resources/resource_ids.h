@@ -28,6 +28,8 @@
 #define IDI_FINDER_EMPTY 202
 #define IDI_FINDER 203
 #define IDC_DRAG 301
+// The application icon as PNG bytes, for menus that take PNG pictures.
+#define IDR_MENU_ICON_PNG 205
 
 // Controls of the capture dialog.
 #define IDC_FINDER 101

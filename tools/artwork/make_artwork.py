@@ -10,6 +10,7 @@ import math
 import os
 import struct
 import sys
+import zlib
 
 # ---------------------------------------------------------------------------
 # Colours
@@ -303,6 +304,18 @@ def drag_cursor():
     return icon_file([(SMALL_SIZE, SMALL_SIZE, 16, hot_x, hot_y, palette_image_dib(draw_drag_cursor()))], kind=2)
 
 
+def png_file(image):
+    """An 8-bit RGBA PNG of the image, rows unfiltered."""
+    height, width = len(image), len(image[0])
+    raw = b"".join(b"\0" + bytes(channel for pixel in row for channel in pixel) for row in image)
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    header = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
+
+
 def main(argv):
     if len(argv) != 2:
         sys.stderr.write("usage: make_artwork.py OUTPUT_DIR\n")
@@ -314,6 +327,7 @@ def main(argv):
         "finder_empty.ico": small_icon(draw_finder_empty()),
         "finder.ico": small_icon(draw_finder()),
         "drag.cur": drag_cursor(),
+        "menu_icon.png": png_file(render(app_layers(), 16)),
     }
     for name, data in files.items():
         with open(os.path.join(out, name), "wb") as f:

@@ -1,0 +1,33 @@
+#include "dialog/capture_dialog_lifetime.h"
+
+#include "common/own_module.h"
+#include "dialog/capture_dialog.h"
+#include "resources/resource_ids.h"
+
+INT_PTR RunCaptureDialog(HWND owner, LPARAM initValue) {
+    // The legacy hosts give no owner, so their menus stay usable while the
+    // dialog is open, and a start from them runs inside its message loop. A
+    // second dialog there would share the target and the image being saved
+    // with the first; the open one comes forward instead, with whatever it
+    // has open in front of it.
+    if (HWND open = OpenCaptureDialog()) {
+        SetForegroundWindow(GetLastActivePopup(open));
+        return 0;
+    }
+    if (owner && !IsWindow(owner)) owner = nullptr;
+    return DialogBoxParamA(OwnModule(), MAKEINTRESOURCEA(IDD_CAPTURE), owner, CaptureDlgProc, initValue);
+}
+
+bool CloseCaptureDialog(DWORD timeoutMs) {
+    const HWND open = OpenCaptureDialog();
+    if (!open) return true;
+    // A save dialog, folder browser or About box in front is cancelled
+    // first; the dialog's own thread then takes the close in its loop.
+    // Windows are never destroyed from here: they belong to that thread.
+    const HWND front = GetLastActivePopup(open);
+    if (front && front != open) PostMessageA(front, WM_COMMAND, IDCANCEL, 0);
+    PostMessageA(open, WM_CLOSE, 0, 0);
+    const DWORD start = GetTickCount();
+    while (IsWindow(open) && GetTickCount() - start < timeoutMs) Sleep(20);
+    return !IsWindow(open);
+}

@@ -1,0 +1,115 @@
+// OllyDbg 2.01: ODBG2_* entry points, cdecl, with wide strings. The host
+// executable exports its main window as the data symbol hwollymain.
+#include "dialog/about.h"
+#include "dialog/capture_dialog_lifetime.h"
+#include "host/plugin_info.h"
+
+#include <atomic>
+#include <cwchar>
+
+namespace {
+
+constexpr int kLowestHostVersion = 201;
+constexpr int kInterfaceVersion = 0x02010001;
+constexpr int kShortName = 32;
+constexpr int kMenuVerify = 0;
+constexpr int kMenuExecute = 1;
+constexpr int kMenuAbsent = 0;
+constexpr int kMenuNormal = 1;
+constexpr int kMenuNoRedraw = 0;
+
+enum MenuAction : ULONG { kActionCapture = 0, kActionHomepage = 1, kActionAbout = 2 };
+
+using MenuFunction = int(__cdecl*)(void* table, wchar_t* name, ULONG index, int mode);
+
+#pragma pack(push, 1)
+struct MenuItem {
+    wchar_t* name;
+    wchar_t* help;
+    int shortcutId;
+    MenuFunction function;
+    MenuItem* submenu;
+    union {
+        ULONG index;
+        HMENU subMenuHandle;
+    };
+};
+#pragma pack(pop)
+static_assert(sizeof(MenuItem) == 6 * sizeof(void*), "OllyDbg 2's t_menu");
+
+std::atomic<bool> initialised{false};
+
+HWND OllyMainWindow() {
+    const auto* exported = reinterpret_cast<const HWND*>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(nullptr), "hwollymain")));
+    if (exported && IsWindow(*exported)) return *exported;
+    return GetActiveWindow();
+}
+
+int __cdecl RunMenuAction(void* /*table*/, wchar_t* /*name*/, ULONG index, int mode) {
+    const bool known = index == kActionCapture || index == kActionHomepage || index == kActionAbout;
+    if (mode == kMenuVerify) return known && initialised ? kMenuNormal : kMenuAbsent;
+    if (mode != kMenuExecute || !known || !initialised) return kMenuNoRedraw;
+    return ShieldHost(kMenuNoRedraw, [index] {
+        switch (index) {
+        case kActionCapture: RunCaptureDialog(OllyMainWindow(), 0); break;
+        case kActionHomepage: OpenHomepage(); break;
+        case kActionAbout: ShowAbout(OllyMainWindow()); break;
+        default: break;
+        }
+        return kMenuNoRedraw;
+    });
+}
+
+wchar_t* Text(const wchar_t* text) { return const_cast<wchar_t*>(text); }
+
+MenuItem mainMenu[] = {
+    {Text(L"&Pixmerle 1.1.7"), Text(L"Capture a window to a PNG or BMP file"), 0, RunMenuAction, nullptr,
+     {kActionCapture}},
+    {Text(L"&Homepage"), Text(L"Open Pixmerle's homepage"), 0, RunMenuAction, nullptr, {kActionHomepage}},
+    {Text(L"&About..."), Text(L"About Pixmerle"), 0, RunMenuAction, nullptr, {kActionAbout}},
+    {nullptr, nullptr, 0, nullptr, nullptr, {0}},
+};
+
+MenuItem disassemblerMenu[] = {
+    {Text(L"&Pixmerle 1.1.7"), Text(L"Capture a window to a PNG or BMP file"), 0, RunMenuAction, nullptr,
+     {kActionCapture}},
+    {nullptr, nullptr, 0, nullptr, nullptr, {0}},
+};
+
+}  // namespace
+
+extern "C" {
+
+int __cdecl ODBG2_Pluginquery(int hostVersion, ULONG* /*features*/, wchar_t* name, wchar_t* version) {
+    if (hostVersion < kLowestHostVersion || !name || !version) return 0;
+    std::wcsncpy(name, L"Pixmerle 1.1.7", kShortName - 1);
+    name[kShortName - 1] = L'\0';
+    std::wcsncpy(version, L"1.1.7", kShortName - 1);
+    version[kShortName - 1] = L'\0';
+    return kInterfaceVersion;
+}
+
+int __cdecl ODBG2_Plugininit(void) {
+    initialised = true;
+    return 0;
+}
+
+void* __cdecl ODBG2_Pluginmenu(wchar_t* type) {
+    if (!type || !initialised) return nullptr;
+    if (std::wcscmp(type, L"MAIN") == 0) return mainMenu;
+    if (std::wcscmp(type, L"DISASM") == 0) return disassemblerMenu;
+    return nullptr;
+}
+
+void __cdecl ODBG2_Pluginreset(void) {}
+
+// 0 lets the debugger close.
+int __cdecl ODBG2_Pluginclose(void) { return 0; }
+
+void __cdecl ODBG2_Plugindestroy(void) {
+    initialised = false;
+    CloseCaptureDialog(0);
+}
+
+}  // extern "C"

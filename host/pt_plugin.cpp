@@ -1,0 +1,21 @@
+// Hosts of GetPTPluginName/StartPTPlugin (stdcall); the window such a host
+// passes stays hidden afterwards.
+#include "dialog/capture_dialog_lifetime.h"
+#include "host/plugin_info.h"
+
+#include <commctrl.h>
+
+extern "C" {
+
+int __stdcall StartPTPlugin(HWND window) {
+    ShieldHost(0, [] {
+        InitCommonControls();
+        return RunCaptureDialog(nullptr, 1);
+    });
+    ShowWindow(window, SW_HIDE);
+    return 0;
+}
+
+const char* GetPTPluginName() { return kPluginName; }
+
+}  // extern "C"

@@ -1,0 +1,175 @@
+// x64dbg (x32dbg for this 32-bit build): pluginit, plugsetup, plugstop and
+// the menu callback CBMENUENTRY, which the loader registers by its export
+// name. The debugger's _plugin_* functions are bound at run time from its
+// own DLL, so the plug-in keeps importing Windows system DLLs only; a host
+// that lacks one of them gets fewer menu features.
+#include "dialog/about.h"
+#include "dialog/artwork.h"
+#include "dialog/capture_dialog_lifetime.h"
+#include "host/plugin_info.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstring>
+
+namespace {
+
+// The debugger's structures, laid out as its SDK declares them.
+struct PluginInitStruct {
+    int pluginHandle;
+    int sdkVersion;
+    int pluginVersion;
+    char pluginName[256];
+};
+
+// Only the leading fields: older hosts pass fewer menus after these.
+struct PluginSetupStruct {
+    HWND hwndDlg;
+    int hMenu;
+    int hMenuDisasm;
+};
+
+struct PluginMenuEntryInfo {
+    int hEntry;
+};
+
+struct IconData {
+    const void* data;
+    size_t size;
+};
+
+#ifdef _WIN64
+constexpr char kHostModule[] = "x64dbg.dll";
+#else
+constexpr char kHostModule[] = "x32dbg.dll";
+#endif
+constexpr int kSdkVersion = 1;
+constexpr int kPluginVersion = 1;
+constexpr DWORD kStopWaitMs = 5000;
+
+enum MenuEntry { kEntryCapture = 0, kEntryHomepage = 1, kEntryAbout = 2, kEntryDisassemblerCapture = 3 };
+
+struct HostFunctions {
+    bool(__cdecl* menuAddEntry)(int menu, int entry, const char* title) = nullptr;
+    bool(__cdecl* menuAddSeparator)(int menu) = nullptr;
+    void(__cdecl* menuSetIcon)(int menu, const IconData* icon) = nullptr;
+    void(__cdecl* menuEntrySetIcon)(int pluginHandle, int entry, const IconData* icon) = nullptr;
+    void(__cdecl* logPuts)(const char* text) = nullptr;
+};
+
+enum class Stage { Unloaded, Initialised, SetUp, Stopped };
+
+std::atomic<Stage> stage{Stage::Unloaded};
+int pluginHandle = 0;
+HWND debuggerWindow = nullptr;
+HostFunctions host;
+// Menu actions still running on the GUI thread; the library must not be
+// freed under them.
+std::atomic<int> runningActions{0};
+
+template <typename F>
+void Bind(F& function, HMODULE module, const char* name) {
+    function = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+void BindHostFunctions() {
+    host = HostFunctions{};
+    // The debugger's own DLL outlives every plug-in it loads.
+    const HMODULE module = GetModuleHandleA(kHostModule);
+    if (!module) return;
+    Bind(host.menuAddEntry, module, "_plugin_menuaddentry");
+    Bind(host.menuAddSeparator, module, "_plugin_menuaddseparator");
+    Bind(host.menuSetIcon, module, "_plugin_menuseticon");
+    Bind(host.menuEntrySetIcon, module, "_plugin_menuentryseticon");
+    Bind(host.logPuts, module, "_plugin_logputs");
+}
+
+void AddEntry(int menu, int entry, const char* title) {
+    if (menu >= 0 && host.menuAddEntry) host.menuAddEntry(menu, entry, title);
+}
+
+void SetEntryIcon(int entry, const IconData& icon) {
+    if (icon.data && host.menuEntrySetIcon) host.menuEntrySetIcon(pluginHandle, entry, &icon);
+}
+
+void AddMenus(const PluginSetupStruct& setup) {
+    const PngImageBytes png = MenuIconPng();
+    const IconData icon{png.data, png.size};
+    AddEntry(setup.hMenu, kEntryCapture, "&Pixmerle 1.1.7");
+    if (setup.hMenu >= 0 && host.menuAddSeparator) host.menuAddSeparator(setup.hMenu);
+    AddEntry(setup.hMenu, kEntryHomepage, "&Homepage");
+    AddEntry(setup.hMenu, kEntryAbout, "&About...");
+    AddEntry(setup.hMenuDisasm, kEntryDisassemblerCapture, "&Pixmerle 1.1.7");
+    if (icon.data && host.menuSetIcon) {
+        if (setup.hMenu >= 0) host.menuSetIcon(setup.hMenu, &icon);
+        if (setup.hMenuDisasm >= 0) host.menuSetIcon(setup.hMenuDisasm, &icon);
+    }
+    SetEntryIcon(kEntryCapture, icon);
+    SetEntryIcon(kEntryDisassemblerCapture, icon);
+}
+
+void RunMenuEntry(int entry) {
+    switch (entry) {
+    case kEntryCapture:
+    case kEntryDisassemblerCapture: RunCaptureDialog(debuggerWindow, 0); break;
+    case kEntryHomepage: OpenHomepage(); break;
+    case kEntryAbout: ShowAbout(debuggerWindow); break;
+    default: break;
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+bool __cdecl pluginit(PluginInitStruct* init) {
+    if (!init || stage != Stage::Unloaded) return false;
+    return ShieldHost(false, [init] {
+        pluginHandle = init->pluginHandle;
+        init->sdkVersion = kSdkVersion;
+        init->pluginVersion = kPluginVersion;
+        std::memset(init->pluginName, 0, sizeof init->pluginName);
+        std::memcpy(init->pluginName, kPluginName, sizeof kPluginName);
+        BindHostFunctions();
+        stage = Stage::Initialised;
+        return true;
+    });
+}
+
+void __cdecl plugsetup(PluginSetupStruct* setup) {
+    if (!setup || stage != Stage::Initialised) return;
+    ShieldHost(0, [setup] {
+        debuggerWindow = setup->hwndDlg;
+        AddMenus(*setup);
+        if (host.logPuts) host.logPuts("[Pixmerle 1.1.7] ready in the Plugins menu");
+        stage = Stage::SetUp;
+        return 0;
+    });
+}
+
+// Called on a thread of the debugger's own, not the GUI thread: the dialog
+// is asked to close and closes on its thread. The debugger frees the library
+// only when this gives true, so it says false while anything still runs.
+bool __cdecl plugstop() {
+    return ShieldHost(false, [] {
+        stage = Stage::Stopped;
+        const bool closed = CloseCaptureDialog(kStopWaitMs);
+        const DWORD start = GetTickCount();
+        while (runningActions > 0 && GetTickCount() - start < kStopWaitMs) Sleep(20);
+        return closed && runningActions == 0;
+    });
+}
+
+void __cdecl CBMENUENTRY(int /*type*/, PluginMenuEntryInfo* info) {
+    // Counted before the stage is read, so that a stop never misses it.
+    ++runningActions;
+    if (info && stage == Stage::SetUp) {
+        ShieldHost(0, [info] {
+            RunMenuEntry(info->hEntry);
+            return 0;
+        });
+    }
+    --runningActions;
+}
+
+}  // extern "C"
