@@ -1,8 +1,8 @@
-// Loads the plug-in the way each of its four hosts does and gives the user
+// Loads the plug-in the way each of its hosts does and gives the user
 // the host's way to start it: a main window whose "Plugins" menu holds what
 // the plug-in offers to that host.
 //
-//   host_simulator [--host ollydbg|peid|quickunpack|pt] [--plugin PATH]
+//   host_simulator [--host ollydbg|peid|quickunpack|pt|x32dbg|ollydbg2|immunity] [--plugin PATH]
 //                  [--start] [--demo FOLDER [--target sample|dialog]] [--load-only]
 //
 // --start opens the capture dialog at once; --demo FOLDER does the whole job
@@ -18,7 +18,7 @@ namespace {
 
 struct Options {
     HostKind host = HostKind::OllyDbg;
-    std::string plugin = "Pixmerle_1_1_7.dll";
+    std::string plugin;
     bool start = false;
     bool loadOnly = false;
     std::string demoFolder;
@@ -59,11 +59,13 @@ int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
         std::fprintf(stderr,
-                     "usage: host_simulator [--host ollydbg|peid|quickunpack|pt] [--plugin PATH] [--start]\n"
+                     "usage: host_simulator [--host ollydbg|peid|quickunpack|pt|x32dbg|ollydbg2|immunity]\n"
+                     "                      [--plugin PATH] [--start]\n"
                      "                      [--demo FOLDER [--target sample|dialog]] [--load-only]\n");
         return 2;
     }
     if (!options.driveDemoFolder.empty()) return DriveDemo(options.driveDemoFolder, options.targetIsDialog);
+    if (options.plugin.empty()) options.plugin = DefaultPluginPath(options.host);
     PluginHost host(options.host);
     if (!host.Load(options.plugin)) {
         std::fprintf(stderr, "cannot load the plug-in %s (error %lu)\n", options.plugin.c_str(), GetLastError());

@@ -1,8 +1,16 @@
 #include "tools/host_simulator/plugin_host.h"
 
+#include "tools/host_simulator/x32dbg_stand_in.h"
+
 #include <cstdio>
 #include <cstring>
+#include <thread>
 #include <vector>
+
+// OllyDbg 2.01 exports its main window to plug-ins as this data symbol.
+extern "C" {
+__declspec(dllexport) HWND hwollymain = nullptr;
+}
 
 namespace {
 
@@ -15,6 +23,48 @@ using PeidJob = int(__cdecl*)(HWND mainWindow, char* fileName, DWORD reserved, v
 using QuickUnpackStart = INT_PTR(__stdcall*)(DWORD value);
 using FourthHostStart = int(__stdcall*)(HWND window);
 
+// x64dbg's plug-in structures and entry points.
+struct X32dbgInit {
+    int pluginHandle;
+    int sdkVersion;
+    int pluginVersion;
+    char pluginName[256];
+};
+struct X32dbgSetup {
+    HWND hwndDlg;
+    int hMenu, hMenuDisasm, hMenuDump, hMenuStack, hMenuGraph, hMenuMemmap, hMenuSymmod;
+};
+struct X32dbgMenuEntry {
+    int hEntry;
+};
+using X32dbgPluginInit = bool(__cdecl*)(X32dbgInit*);
+using X32dbgPluginSetup = void(__cdecl*)(X32dbgSetup*);
+using X32dbgPluginStop = bool(__cdecl*)();
+constexpr int kX32dbgPluginHandle = 7;
+
+// OllyDbg 2.01's plug-in interface.
+using Olly2Query = int(__cdecl*)(int version, ULONG* features, wchar_t* name, wchar_t* pluginVersion);
+using Olly2Init = int(__cdecl*)();
+using Olly2MenuFunction = int(__cdecl*)(void* table, wchar_t* name, ULONG index, int mode);
+#pragma pack(push, 1)
+struct Olly2Menu {
+    wchar_t* name;
+    wchar_t* help;
+    int shortcutId;
+    Olly2MenuFunction function;
+    Olly2Menu* submenu;
+    ULONG index;
+};
+#pragma pack(pop)
+using Olly2MenuQuery = Olly2Menu*(__cdecl*)(wchar_t* type);
+using Olly2Notify = void(__cdecl*)();
+using Olly2Close = int(__cdecl*)();
+constexpr int kOlly2Version = 201;
+constexpr int kOlly2InterfaceVersion = 0x02010001;
+constexpr int kMenuVerify = 0;
+constexpr int kMenuExecute = 1;
+constexpr int kMenuNormal = 1;
+
 constexpr char kWindowClass[] = "PixmerleHostSimulator";
 constexpr int kOllyInterfaceVersion = 110;
 constexpr int kOriginMain = 0;
@@ -23,6 +73,8 @@ constexpr int kOriginDisassembler = 31;
 constexpr int kCommandMain = 1000;
 constexpr int kCommandDisassembler = 2000;
 constexpr int kCommandStart = 3000;
+constexpr int kCommandX32dbg = 4000;
+constexpr int kCommandOlly2 = 5000;
 
 template <typename F>
 F Bind(HMODULE module, const char* name) {
@@ -60,6 +112,9 @@ bool ParseHostKind(const char* text, HostKind& kind) {
     else if (!lstrcmpiA(text, "peid")) kind = HostKind::PEiD;
     else if (!lstrcmpiA(text, "quickunpack")) kind = HostKind::QuickUnpack;
     else if (!lstrcmpiA(text, "pt")) kind = HostKind::FourthHost;
+    else if (!lstrcmpiA(text, "x32dbg")) kind = HostKind::X32dbg;
+    else if (!lstrcmpiA(text, "ollydbg2")) kind = HostKind::OllyDbg2;
+    else if (!lstrcmpiA(text, "immunity")) kind = HostKind::Immunity;
     else return false;
     return true;
 }
@@ -70,8 +125,15 @@ const char* HostKindName(HostKind kind) {
     case HostKind::PEiD: return "PEiD";
     case HostKind::QuickUnpack: return "Quick Unpack";
     case HostKind::FourthHost: return "GetPTPluginName/StartPTPlugin";
+    case HostKind::X32dbg: return "x32dbg";
+    case HostKind::OllyDbg2: return "OllyDbg 2.01";
+    case HostKind::Immunity: return "Immunity Debugger";
     }
     return "";
+}
+
+const char* DefaultPluginPath(HostKind kind) {
+    return kind == HostKind::X32dbg ? "plugins\\Pixmerle.dp32" : "Pixmerle_1_1_7.dll";
 }
 
 PluginHost::~PluginHost() {
@@ -81,12 +143,20 @@ PluginHost::~PluginHost() {
 
 bool PluginHost::Load(const std::string& path) {
     Unload();
+    // x32dbg.exe has its debugger DLL loaded before any plug-in.
+    if (kind_ == HostKind::X32dbg && !debuggerDll_) {
+        debuggerDll_.reset(LoadLibraryA("x32dbg.dll"));
+        if (!debuggerDll_) return false;
+    }
     module_.reset(LoadLibraryA(path.c_str()));
     if (!module_) return false;
     const char* name = nullptr;
     switch (kind_) {
-    case HostKind::OllyDbg: {
-        const auto data = Bind<OllyData>(module_.get(), "_ODBG_Plugindata");
+    case HostKind::X32dbg: return LoadX32dbgPlugin();
+    case HostKind::OllyDbg2: return LoadOlly2Plugin();
+    case HostKind::OllyDbg:
+    case HostKind::Immunity: {
+        const auto data = Bind<OllyData>(module_.get(), OllyEntry("Plugindata").c_str());
         char buffer[32] = {};
         if (!data || data(buffer) != kOllyInterfaceVersion) return false;
         name_ = buffer;
@@ -101,12 +171,66 @@ bool PluginHost::Load(const std::string& path) {
     return true;
 }
 
+// x64dbg loads the plug-in with its own DLL in the process, presets the name
+// to the file name, calls pluginit and then registers the exported CB*
+// callbacks.
+bool PluginHost::LoadX32dbgPlugin() {
+    const auto init = Bind<X32dbgPluginInit>(module_.get(), "pluginit");
+    if (!init) return false;
+    X32dbgInit data{};
+    data.pluginHandle = kX32dbgPluginHandle;
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(module_.get(), path, MAX_PATH);
+    const char* file = std::strrchr(path, '\\');
+    lstrcpynA(data.pluginName, file ? file + 1 : path, sizeof data.pluginName);
+    if (!init(&data) || data.sdkVersion < 1) {
+        module_.reset();
+        return false;
+    }
+    const auto registerCallback = Bind<RegisterCallbackFn>(debuggerDll_.get(), "_plugin_registercallback");
+    const auto callback = Bind<PluginCallback>(module_.get(), "CBMENUENTRY");
+    if (registerCallback && callback) registerCallback(kX32dbgPluginHandle, kMenuEntryCallback, callback);
+    name_ = data.pluginName;
+    return true;
+}
+
+bool PluginHost::LoadOlly2Plugin() {
+    const auto query = Bind<Olly2Query>(module_.get(), "ODBG2_Pluginquery");
+    wchar_t name[32] = {}, version[32] = {};
+    ULONG features = 0;
+    if (!query || query(kOlly2Version, &features, name, version) != kOlly2InterfaceVersion) return false;
+    char narrow[64] = {};
+    WideCharToMultiByte(CP_ACP, 0, name, -1, narrow, sizeof narrow, nullptr, nullptr);
+    name_ = narrow;
+    return true;
+}
+
 bool PluginHost::Unload() {
-    return !module_ || FreeLibrary(module_.release()) != FALSE;
+    if (!module_) return true;
+    if (kind_ == HostKind::X32dbg) {
+        bool mayFree = true;
+        if (const auto stop = Bind<X32dbgPluginStop>(module_.get(), "plugstop")) {
+            std::thread([&] { mayFree = stop(); }).join();
+        }
+        if (!mayFree) {
+            std::printf("plugstop said no: the plug-in stays loaded\n");
+            std::fflush(stdout);
+            module_.release();
+            return false;
+        }
+    } else if (kind_ == HostKind::OllyDbg2) {
+        if (const auto close = Bind<Olly2Close>(module_.get(), "ODBG2_Pluginclose")) close();
+        if (const auto destroy = Bind<Olly2Notify>(module_.get(), "ODBG2_Plugindestroy")) destroy();
+    }
+    return FreeLibrary(module_.release()) != FALSE;
+}
+
+std::string PluginHost::OllyEntry(const char* suffix) const {
+    return std::string(kind_ == HostKind::Immunity ? "IMMDBG_" : "_ODBG_") + suffix;
 }
 
 bool PluginHost::AddOllyMenu(HMENU bar, int origin, const char* title) {
-    const auto menu = Bind<OllyMenu>(module_.get(), "_ODBG_Pluginmenu");
+    const auto menu = Bind<OllyMenu>(module_.get(), OllyEntry("Pluginmenu").c_str());
     std::vector<char> text(4096);
     if (!menu || menu(origin, text.data(), nullptr) != 1) return false;
     HMENU popup = CreatePopupMenu();
@@ -114,6 +238,49 @@ bool PluginHost::AddOllyMenu(HMENU bar, int origin, const char* title) {
     for (const auto& item : ParseOllyMenu(text.data()))
         AppendMenuA(popup, MF_STRING, UINT_PTR(base + item.first), item.second.c_str());
     return AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), title) != FALSE;
+}
+
+// Items the plug-in's function verifies as normal, in the order given.
+bool PluginHost::AddOlly2Menu(HMENU bar, const wchar_t* type, const char* title) {
+    const auto query = Bind<Olly2MenuQuery>(module_.get(), "ODBG2_Pluginmenu");
+    Olly2Menu* items = query ? query(const_cast<wchar_t*>(type)) : nullptr;
+    if (!items) return false;
+    HMENU popup = CreatePopupMenu();
+    for (const Olly2Menu* item = items; item->name; ++item) {
+        if (!item->function || item->function(nullptr, item->name, item->index, kMenuVerify) != kMenuNormal) continue;
+        AppendMenuW(popup, MF_STRING, UINT_PTR(kCommandOlly2 + olly2Items_.size()), item->name);
+        olly2Items_.push_back(Olly2Item{reinterpret_cast<void*>(item->function), item->name, item->index});
+    }
+    return AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), title) != FALSE;
+}
+
+// The loader's submenus titled with the plug-in's name in the debugger's
+// menus, handed to plugsetup, then shown with what the plug-in put there.
+bool PluginHost::SetUpX32dbgMenus(HMENU bar) {
+    X32dbgSetup setup{};
+    setup.hwndDlg = mainWindow_;
+    int* menus[] = {&setup.hMenu, &setup.hMenuDisasm, &setup.hMenuDump, &setup.hMenuStack,
+                    &setup.hMenuGraph, &setup.hMenuMemmap, &setup.hMenuSymmod};
+    const auto addMenu = Bind<AddPluginMenuFn>(debuggerDll_.get(), "simulator_add_plugin_menu");
+    const auto entryCount = Bind<CountFn>(debuggerDll_.get(), "simulator_entry_count");
+    const auto entryAt = Bind<EntryAtFn>(debuggerDll_.get(), "simulator_entry");
+    if (!addMenu || !entryCount || !entryAt) return false;
+    for (int* menu : menus) *menu = addMenu(kX32dbgPluginHandle, name_.c_str());
+    if (const auto plugSetup = Bind<X32dbgPluginSetup>(module_.get(), "plugsetup")) plugSetup(&setup);
+    const std::pair<int, const char*> shown[] = {{setup.hMenu, "&Plugins"}, {setup.hMenuDisasm, "&CPU pane"}};
+    for (const auto& [handle, title] : shown) {
+        HMENU pluginMenu = CreatePopupMenu();
+        for (int i = 0; i < entryCount(); ++i) {
+            RecordedEntry entry{};
+            if (!entryAt(i, &entry) || entry.menu != handle) continue;
+            if (entry.entry < 0) AppendMenuA(pluginMenu, MF_SEPARATOR, 0, nullptr);
+            else AppendMenuA(pluginMenu, MF_STRING, UINT_PTR(kCommandX32dbg + entry.entry), entry.title);
+        }
+        HMENU popup = CreatePopupMenu();
+        AppendMenuA(popup, MF_POPUP, reinterpret_cast<UINT_PTR>(pluginMenu), name_.c_str());
+        AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), title);
+    }
+    return true;
 }
 
 bool PluginHost::CreateMainWindow() {
@@ -128,8 +295,17 @@ bool PluginHost::CreateMainWindow() {
     mainWindow_ = CreateWindowExA(0, kWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20, 420,
                                   160, nullptr, nullptr, windowClass.hInstance, this);
     if (!mainWindow_) return false;
-    if (kind_ == HostKind::OllyDbg) {
-        const auto init = Bind<OllyInit>(module_.get(), "_ODBG_Plugininit");
+    if (kind_ == HostKind::OllyDbg2) {
+        hwollymain = mainWindow_;
+        const auto init = Bind<Olly2Init>(module_.get(), "ODBG2_Plugininit");
+        if (!init || init() != 0) {
+            std::fprintf(stderr, "the plug-in refused the host\n");
+            return false;
+        }
+    }
+    const bool olly1 = kind_ == HostKind::OllyDbg || kind_ == HostKind::Immunity;
+    if (olly1) {
+        const auto init = Bind<OllyInit>(module_.get(), OllyEntry("Plugininit").c_str());
         ULONG features = 0;
         if (!init || init(kOllyInterfaceVersion, mainWindow_, &features) != 0) {
             std::fprintf(stderr, "the plug-in refused the host\n");
@@ -137,9 +313,14 @@ bool PluginHost::CreateMainWindow() {
         }
     }
     HMENU bar = CreateMenu();
-    if (kind_ == HostKind::OllyDbg) {
+    if (olly1) {
         AddOllyMenu(bar, kOriginMain, "&Plugins");
         AddOllyMenu(bar, kOriginDisassembler, "&CPU pane");
+    } else if (kind_ == HostKind::OllyDbg2) {
+        AddOlly2Menu(bar, L"MAIN", "&Plugins");
+        AddOlly2Menu(bar, L"DISASM", "&CPU pane");
+    } else if (kind_ == HostKind::X32dbg) {
+        SetUpX32dbgMenus(bar);
     } else {
         HMENU popup = CreatePopupMenu();
         AppendMenuA(popup, MF_STRING, kCommandStart, name_.c_str());
@@ -149,13 +330,39 @@ bool PluginHost::CreateMainWindow() {
     return true;
 }
 
-int PluginHost::StartCommand() const { return kind_ == HostKind::OllyDbg ? kCommandMain : kCommandStart; }
+int PluginHost::StartCommand() const {
+    switch (kind_) {
+    case HostKind::OllyDbg:
+    case HostKind::Immunity: return kCommandMain;
+    case HostKind::X32dbg: return kCommandX32dbg;
+    case HostKind::OllyDbg2: return kCommandOlly2;
+    default: return kCommandStart;
+    }
+}
 
 void PluginHost::StartPlugin() { OnCommand(StartCommand()); }
 
 void PluginHost::OnCommand(int command) {
-    if (kind_ == HostKind::OllyDbg) {
-        const auto action = Bind<OllyAction>(module_.get(), "_ODBG_Pluginaction");
+    if (kind_ == HostKind::X32dbg) {
+        // Menu clicks reach the plug-in on the GUI thread, which waits for it.
+        X32dbgMenuEntry entry{command - kCommandX32dbg};
+        const auto callbackOf = Bind<CallbackFn>(debuggerDll_.get(), "simulator_callback");
+        if (const auto callback = callbackOf ? callbackOf(kX32dbgPluginHandle, kMenuEntryCallback) : nullptr)
+            callback(kMenuEntryCallback, &entry);
+        return;
+    }
+    if (kind_ == HostKind::OllyDbg2) {
+        const size_t item = size_t(command - kCommandOlly2);
+        if (command < kCommandOlly2 || item >= olly2Items_.size()) return;
+        const Olly2Item& chosen = olly2Items_[item];
+        const auto function = reinterpret_cast<Olly2MenuFunction>(chosen.function);
+        std::wstring name = chosen.name;
+        if (function(nullptr, name.data(), chosen.index, kMenuVerify) == kMenuNormal)
+            function(nullptr, name.data(), chosen.index, kMenuExecute);
+        return;
+    }
+    if (kind_ == HostKind::OllyDbg || kind_ == HostKind::Immunity) {
+        const auto action = Bind<OllyAction>(module_.get(), OllyEntry("Pluginaction").c_str());
         if (!action) return;
         if (command >= kCommandDisassembler && command < kCommandStart)
             action(kOriginDisassembler, command - kCommandDisassembler, nullptr);
