@@ -123,7 +123,7 @@ void RunMenuEntry(int entry) {
 extern "C" {
 
 bool __cdecl pluginit(PluginInitStruct* init) {
-    if (!init || stage != Stage::Unloaded) return false;
+    if (!init || stage == Stage::Initialised || stage == Stage::SetUp) return false;
     return ShieldHost(false, [init] {
         pluginHandle = init->pluginHandle;
         init->sdkVersion = kSdkVersion;
