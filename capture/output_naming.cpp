@@ -7,6 +7,7 @@
 
 #include <commdlg.h>
 
+#include <functional>
 #include <memory>
 #include <new>
 #include <vector>
@@ -18,6 +19,29 @@ namespace {
 constexpr char kTimeStampFormat[] = "%4.4d.%2.2d.%2.2d_%2.2d-%2.2d-%2.2d,%3.3d";
 constexpr char kPngFilter[] = "PNG files\0*.png\0";
 constexpr char kBmpFilter[] = "Bitmap files\0*.bmp\0";
+
+// The folder part of a path, "." for a bare name.
+std::string FolderOf(const std::string& path) {
+    const size_t separator = path.find_last_of("\\/");
+    if (separator == std::string::npos) return ".";
+    return path.substr(0, separator == 0 ? 1 : separator);
+}
+
+// Writes into a new file beside the final name and moves it over that name
+// only once complete: a failed write leaves nothing partial behind, and an
+// existing file of that name as it was. A directory or a read-only file of
+// that name is never replaced.
+bool WriteComplete(const char* fileName, const std::function<bool(const char*)>& write) {
+    if (!fileName || !*fileName) return false;
+    const DWORD existing = GetFileAttributesA(fileName);
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+        return false;
+    char temporary[MAX_PATH] = {};
+    if (!GetTempFileNameA(FolderOf(fileName).c_str(), "pxm", 0, temporary)) return false;
+    if (write(temporary) && MoveFileExA(temporary, fileName, MOVEFILE_REPLACE_EXISTING)) return true;
+    DeleteFileA(temporary);
+    return false;
+}
 
 }  // namespace
 
@@ -37,9 +61,11 @@ std::string TimeStampedName(const SYSTEMTIME& time, bool png) {
 
 bool TScreenShot::SaveToFile(const char* fileName) {
     if (!Image) return false;
-    if (PngAvailable && ImageIsBitmap)
-        return WritePngFile(fileName, static_cast<HBITMAP>(Image), ImageWidth, ImageHeight);
-    return WriteBmpFile(Image, fileName) == ERROR_SUCCESS;
+    return WriteComplete(fileName, [this](const char* path) {
+        if (PngAvailable && ImageIsBitmap)
+            return WritePngFile(path, static_cast<HBITMAP>(Image), ImageWidth, ImageHeight);
+        return WriteBmpFile(Image, path) == ERROR_SUCCESS;
+    });
 }
 
 bool TScreenShot::SaveToFileAndFree(const char* fileName) {
@@ -62,8 +88,9 @@ bool TScreenShot::SaveWithDialog() {
     dialog.nFilterIndex = 0;
     dialog.lpstrFile = file;
     dialog.nMaxFile = MAX_PATH;
-    // No overwrite prompt: choosing an existing file replaces it.
-    dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_EXPLORER | OFN_LONGNAMES;
+    // No overwrite prompt: choosing an existing file replaces it. The host's
+    // current directory, and with it its DLL search path, stays as it was.
+    dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_EXPLORER | OFN_LONGNAMES | OFN_NOCHANGEDIR;
     dialog.lpstrDefExt = png ? "png" : "bmp";
     if (!GetSaveFileNameA(&dialog)) return false;
     file[MAX_PATH] = '\0';

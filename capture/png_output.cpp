@@ -18,9 +18,13 @@ const char kPngSoftwareText[] = "Pixmerle 1.1.7 window capture";
 namespace {
 
 template <typename F>
+void BindOptional(F& field, HMODULE module, const char* name) {
+    field = module ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+
+template <typename F>
 void Bind(F& field, HMODULE module, UINT nameId) {
-    field = module ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, OwnString(nameId).c_str())))
-                   : nullptr;
+    BindOptional(field, module, OwnString(nameId).c_str());
 }
 
 bool AllBound(const PngBindingRecord& b) {
@@ -30,26 +34,42 @@ bool AllBound(const PngBindingRecord& b) {
            b.png_write_flush;
 }
 
-// The module of that name already in the process, else loaded; the flag
-// tells whether a reference was taken that must be given back.
-HMODULE FindOrLoad(const char* name, bool& loaded) {
-    loaded = false;
-    HMODULE module = GetModuleHandleA(name);
-    if (!module) {
-        module = LoadLibraryA(name);
-        loaded = module != nullptr;
-    }
-    return module;
+// The module of that name already in the process, else loaded; either way
+// with a reference of the binding's own, given back at unbinding.
+HMODULE FindOrLoad(const char* name) {
+    HMODULE module = nullptr;
+    if (GetModuleHandleExA(0, name, &module)) return module;
+    return LoadLibraryA(name);
+}
+
+void ReleaseModule(HMODULE module) {
+    if (module) FreeLibrary(module);
 }
 
 // libpng reports errors through a function that must not return; without one
-// it aborts the whole process. The write in progress sets the place to return
-// to. Writes run on the dialog's thread only, one at a time.
-std::jmp_buf* activeWriteJump = nullptr;
+// it aborts the whole process. The write in progress on this thread sets the
+// place to return to.
+thread_local std::jmp_buf* activeWriteJump = nullptr;
 
 void __cdecl PngErrorHandler(png_struct_def*, const char*) {
     if (activeWriteJump) std::longjmp(*activeWriteJump, 1);
 }
+
+// The file the write in progress on this thread goes to, when the plug-in
+// writes it through the library's callback.
+thread_local HANDLE activeOutput = INVALID_HANDLE_VALUE;
+
+void __cdecl WriteToOutput(png_struct_def* png, unsigned char* data, size_t length) {
+    DWORD written = 0;
+    const bool whole = length <= MAXDWORD && WriteFile(activeOutput, data, DWORD(length), &written, nullptr) &&
+                       written == length;
+    if (whole) return;
+    // The library's error path ends the write; it never comes back here.
+    if (PngBinding.png_error) PngBinding.png_error(png, "write error");
+    PngErrorHandler(png, "write error");
+}
+
+void __cdecl FlushOutput(png_struct_def*) {}
 
 void __cdecl PngWarningHandler(png_struct_def*, const char*) {}
 
@@ -66,6 +86,7 @@ png_struct_def* CreateWriteStruct() {
 
 // The part of the write that libpng may leave by longjmp: only plain data
 // lives in this frame, so no destructor is skipped.
+// `file` is null when the rows go through WriteToOutput.
 bool WriteRows(FILE* file, unsigned char** rows, uint32_t width, uint32_t height) {
     const PngBindingRecord& b = PngBinding;
     std::jmp_buf jump;
@@ -78,7 +99,10 @@ bool WriteRows(FILE* file, unsigned char** rows, uint32_t width, uint32_t height
         png = CreateWriteStruct();
         if (png) info = b.png_create_info_struct(png);
         if (png && info) {
-            b.png_init_io(png, file);
+            if (file)
+                b.png_init_io(png, file);
+            else
+                b.png_set_write_fn(png, nullptr, WriteToOutput, FlushOutput);
             b.png_set_write_status_fn(png, nullptr);
             b.png_set_IHDR(png, info, width, height, 8, 2, 0, 0, 0);
             PngText text{};
@@ -130,7 +154,7 @@ void SwapRedAndBlue(const unsigned char* source, unsigned char* target, int32_t 
 
 bool BindPngLibrary(const char* moduleName) {
     PngBindingRecord b{};
-    b.Library = FindOrLoad(moduleName, b.OwnsLibrary);
+    b.Library = FindOrLoad(moduleName);
     if (!b.Library) return false;
 
     Bind(b.CloseOutput, b.Library, IDS_PNG_CLOSE_FILE);
@@ -147,11 +171,12 @@ bool BindPngLibrary(const char* moduleName) {
     Bind(b.png_write_flush, b.Library, IDS_PNG_WRITE_FLUSH);
     Bind(b.png_write_image, b.Library, IDS_PNG_WRITE_IMAGE);
     Bind(b.png_write_info, b.Library, IDS_PNG_WRITE_INFO);
-    b.png_get_libpng_ver = reinterpret_cast<PngFn::png_get_libpng_ver>(
-        reinterpret_cast<void*>(GetProcAddress(b.Library, "png_get_libpng_ver")));
+    BindOptional(b.png_get_libpng_ver, b.Library, "png_get_libpng_ver");
+    BindOptional(b.png_set_write_fn, b.Library, "png_set_write_fn");
+    BindOptional(b.png_error, b.Library, "png_error");
 
     if (!b.OpenOutput || !b.CloseOutput) {
-        b.Runtime = FindOrLoad(OwnString(IDS_C_RUNTIME).c_str(), b.OwnsRuntime);
+        b.Runtime = FindOrLoad(OwnString(IDS_C_RUNTIME).c_str());
         if (b.Runtime) {
             Bind(b.CloseOutput, b.Runtime, IDS_FCLOSE);
             Bind(b.OpenOutput, b.Runtime, IDS_FOPEN);
@@ -159,8 +184,8 @@ bool BindPngLibrary(const char* moduleName) {
     }
 
     if (!AllBound(b)) {
-        if (b.OwnsLibrary) FreeLibrary(b.Library);
-        if (b.OwnsRuntime) FreeLibrary(b.Runtime);
+        ReleaseModule(b.Library);
+        ReleaseModule(b.Runtime);
         PngBinding = PngBindingRecord{};
         return false;
     }
@@ -169,8 +194,8 @@ bool BindPngLibrary(const char* moduleName) {
 }
 
 void UnbindPngLibrary() {
-    if (PngBinding.Library && PngBinding.OwnsLibrary) FreeLibrary(PngBinding.Library);
-    if (PngBinding.Runtime && PngBinding.OwnsRuntime) FreeLibrary(PngBinding.Runtime);
+    ReleaseModule(PngBinding.Library);
+    ReleaseModule(PngBinding.Runtime);
     PngBinding = PngBindingRecord{};
 }
 
@@ -222,6 +247,16 @@ bool ConvertDibToRows(PngImageBuffers& buffers) {
 
 bool EncodePngRows(const char* fileName, unsigned char** rows, int32_t width, int32_t height) {
     if (!PngBinding.png_create_write_struct || !fileName || width <= 0 || height <= 0) return false;
+    if (PngBinding.png_set_write_fn) {
+        const UniqueFile output(CreateFileA(fileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!output) return false;
+        const HANDLE outerOutput = activeOutput;
+        activeOutput = output.get();
+        const bool written = WriteRows(nullptr, rows, uint32_t(width), uint32_t(height));
+        activeOutput = outerOutput;
+        return written;
+    }
     FILE* file = PngBinding.OpenOutput(fileName, "wb");
     if (!file) return false;
     const bool written = WriteRows(file, rows, uint32_t(width), uint32_t(height));

@@ -1,7 +1,9 @@
 #pragma once
 // PNG output through a libpng found and bound at run time. The plug-in is
 // built without libpng; the functions are looked up by name in "libpng.dll"
-// or "lpng.dll", and the output file is opened by the library's own
+// or "lpng.dll". The plug-in writes the file itself through the library's
+// write callback, so a library built against any C runtime works; only a
+// library without png_set_write_fn gets a FILE* opened by its own
 // png_open_file/png_close_file or else by fopen/fclose of "msvcrt.dll".
 #include <windows.h>
 #include <cstddef>
@@ -27,6 +29,8 @@ struct PngText {
 namespace PngFn {
 using ErrorFn = void(__cdecl*)(png_struct_def*, const char*);
 using WriteStatusFn = void(__cdecl*)(png_struct_def*, uint32_t, int);
+using WriteDataFn = void(__cdecl*)(png_struct_def*, unsigned char*, size_t);
+using FlushDataFn = void(__cdecl*)(png_struct_def*);
 using OpenFile = FILE*(__cdecl*)(const char*, const char*);
 using CloseFile = int(__cdecl*)(FILE*);
 using png_create_write_struct = png_struct_def*(__cdecl*)(const char*, void*, ErrorFn, ErrorFn);
@@ -43,14 +47,16 @@ using png_write_image = void(__cdecl*)(png_struct_def*, unsigned char**);
 using png_write_end = void(__cdecl*)(png_struct_def*, png_info_def*);
 using png_write_flush = void(__cdecl*)(png_struct_def*);
 using png_get_libpng_ver = const char*(__cdecl*)(const png_struct_def*);
+using png_set_write_fn = void(__cdecl*)(png_struct_def*, void*, WriteDataFn, FlushDataFn);
+using png_error = void(__cdecl*)(const png_struct_def*, const char*);
 }  // namespace PngFn
 
 struct PngBindingRecord {
+    // The binding holds a reference of its own on each module it binds, also
+    // on one the host had loaded already, so the host freeing its reference
+    // leaves every bound function in place.
     HMODULE Library;
     HMODULE Runtime;
-    // Whether the binding loaded the module itself and so owns a reference.
-    bool OwnsLibrary;
-    bool OwnsRuntime;
     PngFn::OpenFile OpenOutput;
     PngFn::CloseFile CloseOutput;
     PngFn::png_create_write_struct png_create_write_struct;
@@ -68,6 +74,10 @@ struct PngBindingRecord {
     // Not required: current libpng releases refuse the two fixed version
     // strings and accept only their own.
     PngFn::png_get_libpng_ver png_get_libpng_ver;
+    // Not required; with it the plug-in writes the file through its own
+    // file handle, and png_error, where present, ends a failed write.
+    PngFn::png_set_write_fn png_set_write_fn;
+    PngFn::png_error png_error;
 };
 
 extern PngBindingRecord PngBinding;

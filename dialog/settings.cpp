@@ -1,5 +1,6 @@
 #include "dialog/settings.h"
 
+#include "common/com_apartment.h"
 #include "common/handles.h"
 
 #include <shlobj.h>
@@ -57,6 +58,7 @@ bool FileExists(const char* name) {
 }
 
 bool BrowseForFolder(HWND owner, const char* title, std::string& folder) {
+    const ComApartment com;
     char path[MAX_PATH] = {};
     char displayName[MAX_PATH] = {};
     LPITEMIDLIST root = nullptr;

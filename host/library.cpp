@@ -17,8 +17,9 @@ bool StartLibrary() {
     return true;
 }
 
-void StopLibrary() {
+void StopLibrary(bool processEnding) {
     OutputDebugStringA(kUnloadMessage);
+    if (processEnding) return;
     delete MiscData;
     MiscData = nullptr;
     delete ScreenShot;

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 bool StartLibrary();
-void StopLibrary();
+// At process exit other DLLs may be gone already and the loader lock is
+// held: the unload message is written, and nothing is freed.
+void StopLibrary(bool processEnding);
 
 extern const char kUnloadMessage[];

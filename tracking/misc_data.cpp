@@ -174,7 +174,10 @@ void TMiscData::RehideTarget(HWND window) {
 HWND WindowAtPoint(POINT point) {
     HWND window = WindowFromPoint(point);
     if (!window) return nullptr;
+    // A child destroyed meanwhile has no parent; searching the children of
+    // null would search every top-level window.
     if (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) window = GetParent(window);
+    if (!window) return nullptr;
     PointSearch search{INT32_MAX, window, point.x, point.y};
     EnumChildWindows(window, ChildSearchProc, reinterpret_cast<LPARAM>(&search));
     return search.Found;
