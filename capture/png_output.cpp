@@ -10,12 +10,22 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 PngBindingRecord PngBinding{};
 
 const char kPngSoftwareText[] = "Pixmerle 1.1.7 window capture";
 
 namespace {
+
+// Fast settings for screen content, tried on a sample of each image: flat
+// panels and text compress best unfiltered, where zlib finds long matches;
+// photo-like pixels best with the filters chosen row by row and run-length
+// coding, where matches are rare and searching for them is wasted time.
+constexpr PngSettings kCandidateSettings[] = {
+    {6, -1, kPngFilterNone},
+    {6, kZlibRle, kPngAllFilters},
+};
 
 template <typename F>
 void BindOptional(F& field, HMODULE module, const char* name) {
@@ -55,13 +65,21 @@ void __cdecl PngErrorHandler(png_struct_def*, const char*) {
     if (activeWriteJump) std::longjmp(*activeWriteJump, 1);
 }
 
-// The file the write in progress on this thread goes to, when the plug-in
-// writes it through the library's callback.
-thread_local HANDLE activeOutput = INVALID_HANDLE_VALUE;
+// Where the write in progress on this thread goes when the plug-in writes
+// the file through the library's callback: a file, or with no file only a
+// count of the bytes, for trying settings on a sample.
+struct PngOutput {
+    HANDLE File = INVALID_HANDLE_VALUE;
+    uint64_t Bytes = 0;
+};
+thread_local PngOutput* activeOutput = nullptr;
 
 void __cdecl WriteToOutput(png_struct_def* png, unsigned char* data, size_t length) {
+    PngOutput& output = *activeOutput;
+    output.Bytes += length;
+    if (output.File == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
-    const bool whole = length <= MAXDWORD && WriteFile(activeOutput, data, DWORD(length), &written, nullptr) &&
+    const bool whole = length <= MAXDWORD && WriteFile(output.File, data, DWORD(length), &written, nullptr) &&
                        written == length;
     if (whole) return;
     // The library's error path ends the write; it never comes back here.
@@ -84,10 +102,18 @@ png_struct_def* CreateWriteStruct() {
     return png;
 }
 
+void ApplySettings(png_struct_def* png, const PngSettings& settings) {
+    const PngBindingRecord& b = PngBinding;
+    if (settings.Level >= 0 && b.png_set_compression_level) b.png_set_compression_level(png, settings.Level);
+    if (settings.Strategy >= 0 && b.png_set_compression_strategy) b.png_set_compression_strategy(png, settings.Strategy);
+    if (settings.Filters >= 0 && b.png_set_filter) b.png_set_filter(png, 0, settings.Filters);
+}
+
 // The part of the write that libpng may leave by longjmp: only plain data
-// lives in this frame, so no destructor is skipped.
-// `file` is null when the rows go through WriteToOutput.
-bool WriteRows(FILE* file, unsigned char** rows, uint32_t width, uint32_t height) {
+// lives in this frame, so no destructor is skipped. `file` is null when the
+// rows go through WriteToOutput.
+bool WriteRows(FILE* file, unsigned char* const* rows, uint32_t width, uint32_t height, bool bgr,
+               const PngSettings& settings) {
     const PngBindingRecord& b = PngBinding;
     std::jmp_buf jump;
     png_struct_def* volatile png = nullptr;
@@ -105,13 +131,16 @@ bool WriteRows(FILE* file, unsigned char** rows, uint32_t width, uint32_t height
                 b.png_set_write_fn(png, nullptr, WriteToOutput, FlushOutput);
             b.png_set_write_status_fn(png, nullptr);
             b.png_set_IHDR(png, info, width, height, 8, 2, 0, 0, 0);
+            ApplySettings(png, settings);
+            if (bgr) b.png_set_bgr(png);
             PngText text{};
             text.compression = -1;
             text.key = const_cast<char*>("Software");
             text.text = const_cast<char*>(kPngSoftwareText);
             b.png_set_text(png, info, &text, 1);
             b.png_write_info(png, info);
-            b.png_write_image(png, rows);
+            // libpng leaves the rows as they are: the pointers only lack const.
+            b.png_write_image(png, const_cast<unsigned char**>(rows));
             b.png_write_end(png, info);
             b.png_write_flush(png);
             written = true;
@@ -174,6 +203,10 @@ bool BindPngLibrary(const char* moduleName) {
     BindOptional(b.png_get_libpng_ver, b.Library, "png_get_libpng_ver");
     BindOptional(b.png_set_write_fn, b.Library, "png_set_write_fn");
     BindOptional(b.png_error, b.Library, "png_error");
+    BindOptional(b.png_set_compression_level, b.Library, "png_set_compression_level");
+    BindOptional(b.png_set_compression_strategy, b.Library, "png_set_compression_strategy");
+    BindOptional(b.png_set_filter, b.Library, "png_set_filter");
+    BindOptional(b.png_set_bgr, b.Library, "png_set_bgr");
 
     if (!b.OpenOutput || !b.CloseOutput) {
         b.Runtime = FindOrLoad(OwnString(IDS_C_RUNTIME).c_str());
@@ -226,6 +259,20 @@ bool FetchPngDib(HBITMAP bitmap, int32_t width, int32_t height, PngImageBuffers&
     return true;
 }
 
+bool PrepareRows(PngImageBuffers& buffers) {
+    const int32_t width = buffers.Width, height = buffers.Height;
+    if (!PngBinding.png_set_bgr || !PngBinding.png_set_write_fn) return ConvertDibToRows(buffers);
+    if (!buffers.Dib || width <= 0 || height <= 0) return false;
+    buffers.Rows.reset(new (std::nothrow) unsigned char*[size_t(height)]());
+    if (!buffers.Rows) return false;
+    // DIB lines run bottom-up; the library reads them where they are.
+    const size_t stride = size_t(ScanLineBytes(width * 24));
+    unsigned char* dibPixels = buffers.Dib.get() + sizeof(BITMAPINFOHEADER);
+    for (int32_t r = 0; r < height; ++r) buffers.Rows[size_t(r)] = dibPixels + size_t(height - 1 - r) * stride;
+    buffers.Bgr = true;
+    return true;
+}
+
 bool ConvertDibToRows(PngImageBuffers& buffers) {
     const int32_t width = buffers.Width, height = buffers.Height;
     if (!buffers.Dib || width <= 0 || height <= 0) return false;
@@ -242,24 +289,67 @@ bool ConvertDibToRows(PngImageBuffers& buffers) {
     const unsigned char* dibPixels = buffers.Dib.get() + sizeof(BITMAPINFOHEADER);
     for (int32_t line = 0; line < height; ++line)
         SwapRedAndBlue(dibPixels + size_t(line) * stride, buffers.Rows[size_t(height - 1 - line)], width);
+    buffers.Bgr = false;
     return true;
 }
 
-bool EncodePngRows(const char* fileName, unsigned char** rows, int32_t width, int32_t height) {
-    if (!PngBinding.png_create_write_struct || !fileName || width <= 0 || height <= 0) return false;
+PngSettings ChoosePngSettings(const PngImageBuffers& buffers) {
+    const PngBindingRecord& b = PngBinding;
+    const int32_t height = buffers.Height;
+    if (!b.png_set_write_fn || !b.png_set_compression_level || !b.png_set_filter || !buffers.Rows || height <= 0)
+        return PngSettings{};
+    // A few bands of neighbouring rows from all over the image: the filters
+    // see real row neighbours, and content that changes down the image is seen.
+    constexpr int32_t kBands = 4, kBandRows = 16;
+    std::vector<unsigned char*> sample;
+    if (height <= kBands * kBandRows) {
+        sample.assign(buffers.Rows.get(), buffers.Rows.get() + height);
+    } else {
+        for (int32_t band = 0; band < kBands; ++band) {
+            const int32_t first = (height - kBandRows) * band / (kBands - 1);
+            sample.insert(sample.end(), buffers.Rows.get() + first, buffers.Rows.get() + first + kBandRows);
+        }
+    }
+    PngSettings best{};
+    uint64_t bestBytes = UINT64_MAX;
+    for (const PngSettings& candidate : kCandidateSettings) {
+        if (candidate.Strategy >= 0 && !b.png_set_compression_strategy) continue;
+        PngOutput counter;
+        PngOutput* const outerOutput = activeOutput;
+        activeOutput = &counter;
+        // A setting this library's zlib refuses fails here, never in the file.
+        const bool written = WriteRows(nullptr, sample.data(), uint32_t(buffers.Width), uint32_t(sample.size()),
+                                       buffers.Bgr, candidate);
+        activeOutput = outerOutput;
+        if (written && counter.Bytes < bestBytes) {
+            best = candidate;
+            bestBytes = counter.Bytes;
+        }
+    }
+    return best;
+}
+
+bool EncodePngRows(const char* fileName, const PngImageBuffers& buffers, const PngSettings& settings) {
+    const uint32_t width = uint32_t(buffers.Width), height = uint32_t(buffers.Height);
+    if (!PngBinding.png_create_write_struct || !fileName || buffers.Width <= 0 || buffers.Height <= 0 ||
+        !buffers.Rows)
+        return false;
     if (PngBinding.png_set_write_fn) {
-        const UniqueFile output(CreateFileA(fileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (!output) return false;
-        const HANDLE outerOutput = activeOutput;
-        activeOutput = output.get();
-        const bool written = WriteRows(nullptr, rows, uint32_t(width), uint32_t(height));
+        const UniqueFile file(CreateFileA(fileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (!file) return false;
+        PngOutput output;
+        output.File = file.get();
+        PngOutput* const outerOutput = activeOutput;
+        activeOutput = &output;
+        const bool written = WriteRows(nullptr, buffers.Rows.get(), width, height, buffers.Bgr, settings);
         activeOutput = outerOutput;
         return written;
     }
+    if (buffers.Bgr) return false;
     FILE* file = PngBinding.OpenOutput(fileName, "wb");
     if (!file) return false;
-    const bool written = WriteRows(file, rows, uint32_t(width), uint32_t(height));
+    const bool written = WriteRows(file, buffers.Rows.get(), width, height, false, settings);
     // fclose reports the bytes it could not flush (a full disk); a library's
     // own png_close_file promises no result worth reading.
     const bool fromRuntime = PngBinding.Runtime != nullptr;
@@ -270,6 +360,6 @@ bool EncodePngRows(const char* fileName, unsigned char** rows, int32_t width, in
 bool WritePngFile(const char* fileName, HBITMAP bitmap, int32_t width, int32_t height) {
     if (!PngBinding.png_create_write_struct || !fileName) return false;
     PngImageBuffers buffers;
-    return FetchPngDib(bitmap, width, height, buffers) && ConvertDibToRows(buffers) &&
-           EncodePngRows(fileName, buffers.Rows.get(), width, height);
+    return FetchPngDib(bitmap, width, height, buffers) && PrepareRows(buffers) &&
+           EncodePngRows(fileName, buffers, ChoosePngSettings(buffers));
 }

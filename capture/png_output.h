@@ -48,6 +48,10 @@ using png_write_end = void(__cdecl*)(png_struct_def*, png_info_def*);
 using png_write_flush = void(__cdecl*)(png_struct_def*);
 using png_get_libpng_ver = const char*(__cdecl*)(const png_struct_def*);
 using png_set_write_fn = void(__cdecl*)(png_struct_def*, void*, WriteDataFn, FlushDataFn);
+using png_set_compression_level = void(__cdecl*)(png_struct_def*, int);
+using png_set_compression_strategy = void(__cdecl*)(png_struct_def*, int);
+using png_set_filter = void(__cdecl*)(png_struct_def*, int, int);
+using png_set_bgr = void(__cdecl*)(png_struct_def*);
 using png_error = void(__cdecl*)(const png_struct_def*, const char*);
 }  // namespace PngFn
 
@@ -78,23 +82,50 @@ struct PngBindingRecord {
     // file handle, and png_error, where present, ends a failed write.
     PngFn::png_set_write_fn png_set_write_fn;
     PngFn::png_error png_error;
+    // Not required; a library without them writes with its defaults, and
+    // one without png_set_bgr gets rows converted to red-green-blue first.
+    PngFn::png_set_compression_level png_set_compression_level;
+    PngFn::png_set_compression_strategy png_set_compression_strategy;
+    PngFn::png_set_filter png_set_filter;
+    PngFn::png_set_bgr png_set_bgr;
 };
 
 extern PngBindingRecord PngBinding;
 
 extern const char kPngSoftwareText[];
 
+// How zlib and the row filters are set for one file; -1 keeps the library's
+// default. Values as zlib.h and png.h define them.
+struct PngSettings {
+    int Level = -1;
+    int Strategy = -1;
+    int Filters = -1;
+};
+constexpr int kZlibRle = 3;
+constexpr int kPngFilterNone = 0x08;
+constexpr int kPngFilterSub = 0x10;
+constexpr int kPngFilterUp = 0x20;
+constexpr int kPngFilterPaeth = 0x80;
+constexpr int kPngAllFilters = 0xF8;
+
 // The stages of WritePngFile, apart so they can be measured one by one.
 struct PngImageBuffers {
     int32_t Width = 0;
     int32_t Height = 0;
+    bool Bgr = false;                          // rows in the DIB's blue-green-red order
     std::unique_ptr<unsigned char[]> Dib;      // 24-bit DIB: header, then lines bottom-up
-    std::unique_ptr<unsigned char[]> Pixels;   // RGB rows top-down
-    std::unique_ptr<unsigned char*[]> Rows;    // one pointer per row into Pixels
+    std::unique_ptr<unsigned char[]> Pixels;   // RGB rows top-down, when converted
+    std::unique_ptr<unsigned char*[]> Rows;    // one pointer per row, top row first
 };
 bool FetchPngDib(HBITMAP bitmap, int32_t width, int32_t height, PngImageBuffers& buffers);
+// Points the rows into the DIB where the library takes blue-green-red rows,
+// else converts them into Pixels.
+bool PrepareRows(PngImageBuffers& buffers);
 bool ConvertDibToRows(PngImageBuffers& buffers);
-bool EncodePngRows(const char* fileName, unsigned char** rows, int32_t width, int32_t height);
+// The settings that give the smallest file for a sample of the rows, among
+// a few fast ones; the library's defaults when it cannot be asked.
+PngSettings ChoosePngSettings(const PngImageBuffers& buffers);
+bool EncodePngRows(const char* fileName, const PngImageBuffers& buffers, const PngSettings& settings);
 
 bool BindPngLibrary(const char* moduleName);
 void UnbindPngLibrary();

@@ -52,6 +52,7 @@ using UniqueBitmap = Unique<NullEmptyTraits<HBITMAP, DeleteGdiObject>>;
 using UniquePalette = Unique<NullEmptyTraits<HPALETTE, DeleteGdiObject>>;
 using UniquePen = Unique<NullEmptyTraits<HPEN, DeleteGdiObject>>;
 using UniqueBrush = Unique<NullEmptyTraits<HBRUSH, DeleteGdiObject>>;
+using UniqueFont = Unique<NullEmptyTraits<HFONT, DeleteGdiObject>>;
 using UniqueGlobal = Unique<NullEmptyTraits<HGLOBAL, GlobalFree>>;
 using UniqueHandle = Unique<NullEmptyTraits<HANDLE, CloseHandle>>;  // processes, threads, events
 using UniqueFile = Unique<FileTraits>;
