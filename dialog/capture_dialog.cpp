@@ -1,6 +1,8 @@
 #include "dialog/capture_dialog.h"
 
 #include "capture/screen_shot.h"
+#include "common/compositor.h"
+#include "common/dpi_awareness.h"
 #include "common/own_module.h"
 #include "dialog/about.h"
 #include "dialog/artwork.h"
@@ -51,6 +53,13 @@ void InitDialog(HWND dialog) {
 
 HWND CurrentTarget() { return MiscData ? MiscData->Snapshot.TargetWnd : nullptr; }
 
+// Hides the dialog and waits until the screen shows what lies under it: a
+// compositor may still show the dialog right after the hiding.
+void HideForCapture(HWND dialog) {
+    ShowWindow(dialog, SW_HIDE);
+    WaitForComposition();
+}
+
 void TakeScreenCapture(HWND dialog) {
     const HWND target = CurrentTarget();
     if (SaveToFolder) {
@@ -60,10 +69,10 @@ void TakeScreenCapture(HWND dialog) {
             if (ScreenShot) ScreenShot->CaptureAndSaveAs(target);
             return;
         }
-        if (HideOnCapture) ShowWindow(dialog, SW_HIDE);
+        if (HideOnCapture) HideForCapture(dialog);
         if (ScreenShot) ScreenShot->CaptureToFolder(target, SaveFolder);
     } else {
-        if (HideOnCapture) ShowWindow(dialog, SW_HIDE);
+        if (HideOnCapture) HideForCapture(dialog);
         if (ScreenShot) ScreenShot->CaptureAndSaveAs(target);
     }
     Sleep(kPauseAfterCaptureMs);
@@ -111,6 +120,9 @@ void BeginDrag(HWND dialog, LPARAM clickPoint) {
 }
 
 void FollowDrag(HWND dialog) {
+    // The cursor, the window search and the outline in physical pixels, also
+    // for an unaware host. Selecting the target creates no window.
+    PerMonitorDpiScope physical;
     POINT cursor;
     if (!MiscData || GetCapture() != dialog || !GetCursorPos(&cursor)) return;
     MiscData->CursorPos = cursor;

@@ -1,5 +1,7 @@
 #include "tracking/misc_data.h"
 
+#include "common/compositor.h"
+#include "common/dpi_awareness.h"
 #include "common/handles.h"
 #include "tracking/window_info.h"
 
@@ -12,15 +14,28 @@ TMiscData* MiscData = nullptr;
 namespace {
 
 // Draws a black rectangle outline of the given pen width with an inverting
-// mix over the whole window, title bar and borders included. Drawing it
-// twice restores every pixel, so nothing is saved.
+// mix over the part of the window that shows, title bar and borders
+// included. Drawing it twice restores every pixel, so nothing is saved.
 void InvertOutline(HWND window, bool wholeWindow) {
+    // Physical pixels, also for an unaware host: the window's rectangle and
+    // its DC then agree on every scaling.
+    PerMonitorDpiScope physical;
     RECT rect;
     if (!GetWindowRect(window, &rect)) return;
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
+    const RECT frame = VisibleFrame(window, rect);
+    const int left = frame.left - rect.left, top = frame.top - rect.top;
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
     WindowDc dc(window, WindowDc::Area::Whole);
     if (!dc) return;
+    // The wide pen of a whole-window inversion would reach into the
+    // invisible borders around a visible frame.
+    const bool clipToFrame = wholeWindow && !EqualRect(&frame, &rect);
+    const int saved = clipToFrame ? SaveDC(dc.get()) : 0;
+    ScopeExit restoreClip([&] {
+        if (saved) RestoreDC(dc.get(), saved);
+    });
+    if (saved) IntersectClipRect(dc.get(), left, top, left + width, top + height);
     // A window of a class with its own DC keeps this DC's state: put the mix back.
     const int previousMix = SetROP2(dc.get(), R2_NOTXORPEN);
     ScopeExit restoreMix([&] {
@@ -30,7 +45,7 @@ void InvertOutline(HWND window, bool wholeWindow) {
     UniquePen pen(CreatePen(PS_SOLID, wholeWindow ? std::max(width, height) : 3, RGB(0, 0, 0)));
     if (!pen) return;
     Selection penSelection(dc.get(), pen.get());
-    Rectangle(dc.get(), 1, 1, width - 1, height - 1);
+    Rectangle(dc.get(), left + 1, top + 1, left + width - 1, top + height - 1);
 }
 
 void SendOrPostToOwner(HWND window, UINT message) {

@@ -1,9 +1,11 @@
 #include "dialog/settings.h"
 #include "common/handles.h"
-#include "tests/support/bmp_file.h"
-#include "tests/support/child_process.h"
+#include "resources/resource_ids.h"
 #include "tests/support/dialog_driver.h"
 #include "tests/support/pattern_window.h"
+#include "tests/support/plugin_dialog.h"
+#include "tests/support/plugin_library.h"
+#include "tests/support/settings_file.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +13,6 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -28,24 +29,8 @@ TEST(ExtractDirectory, SplitsAtTheLastSeparator) {
 // The settings file lives beside this test program, the "host" here.
 class SettingsFile : public ::testing::Test {
 protected:
-    const std::string path = ProgramFolder() + "Pixmerle_Option.ini";
-
-    void SetUp() override { Remove(); }
-    void TearDown() override { Remove(); }
-    void Remove() {
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path.c_str());
-    }
-    void Write(const std::string& text) {
-        FILE* file = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(file, nullptr);
-        std::fwrite(text.data(), 1, text.size(), file);
-        std::fclose(file);
-    }
-    std::string Read() {
-        const auto bytes = ReadWholeFile(path);
-        return std::string(bytes.begin(), bytes.end());
-    }
+    void SetUp() override { RemoveSettings(); }
+    void TearDown() override { RemoveSettings(); }
     static void SetGlobals(const char* folder, int32_t toFolder, int32_t hide) {
         lstrcpynA(SaveFolder, folder, sizeof(SaveFolder));
         SaveToFolder = toFolder;
@@ -54,13 +39,13 @@ protected:
 };
 
 TEST_F(SettingsFile, PathIsBesideTheHostExecutable) {
-    EXPECT_EQ(SettingsFilePath(), path);
+    EXPECT_EQ(SettingsFilePath(), SettingsPath());
 }
 
 TEST_F(SettingsFile, WrittenFromScratchHoldsTheSectionAndThreeKeysInOrder) {
     SetGlobals("C:\\shots", -1, 0);
     SaveSettings();
-    EXPECT_EQ(Read(), "[Settings]\r\nAddress=C:\\shots\r\nIsAddress=1\r\nIsHide=0\r\n");
+    EXPECT_EQ(ReadSettings(), "[Settings]\r\nAddress=C:\\shots\r\nIsAddress=1\r\nIsHide=0\r\n");
     SetGlobals("", 0, 0);
     LoadSettings();
     EXPECT_STREQ(SaveFolder, "C:\\shots");
@@ -69,18 +54,18 @@ TEST_F(SettingsFile, WrittenFromScratchHoldsTheSectionAndThreeKeysInOrder) {
 }
 
 TEST_F(SettingsFile, ValuesAreReadAsTheyStandAndWrittenBackAsOneOrZero) {
-    Write("[Settings]\r\nAddress=D:\\\r\nIsAddress=7\r\nIsHide=abc\r\n");
+    ASSERT_TRUE(WriteSettings("[Settings]\r\nAddress=D:\\\r\nIsAddress=7\r\nIsHide=abc\r\n"));
     LoadSettings();
     EXPECT_STREQ(SaveFolder, "D:\\");
     EXPECT_EQ(SaveToFolder, 7);
     EXPECT_EQ(HideOnCapture, 0);
     SaveSettings();
-    EXPECT_EQ(Read(), "[Settings]\r\nAddress=D:\\\r\nIsAddress=1\r\nIsHide=0\r\n");
+    EXPECT_EQ(ReadSettings(), SettingsText("D:\\", 1, 0));
 }
 
 TEST_F(SettingsFile, OverlongAddressIsCutTo259Characters) {
     const std::string longFolder = "C:\\" + std::string(297, 'f');
-    Write("[Settings]\r\nAddress=" + longFolder + "\r\n");
+    ASSERT_TRUE(WriteSettings("[Settings]\r\nAddress=" + longFolder + "\r\n"));
     std::memset(SaveFolder, 'Z', sizeof(SaveFolder));
     LoadSettings();
     EXPECT_EQ(std::string(SaveFolder), longFolder.substr(0, 259));
@@ -88,46 +73,33 @@ TEST_F(SettingsFile, OverlongAddressIsCutTo259Characters) {
 }
 
 TEST_F(SettingsFile, MissingGarbageOrHugeFilesGiveTheDefaults) {
-    SetGlobals("C:\\old", 1, 1);
-    LoadSettings();
-    EXPECT_STREQ(SaveFolder, "");
-    EXPECT_EQ(SaveToFolder, 0);
-    EXPECT_EQ(HideOnCapture, 0);
-    EXPECT_FALSE(FileExists(path.c_str()));
-
     std::string garbage(3 * 1024 * 1024, '\0');
     for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = char((i * 7919) % 251);
-    Write(garbage);
-    LoadSettings();
-    EXPECT_LT(strnlen(SaveFolder, sizeof(SaveFolder)), sizeof(SaveFolder));
-    EXPECT_EQ(HideOnCapture, 0);
+    for (const bool missing : {true, false}) {
+        SCOPED_TRACE(missing ? "no file" : "3 MiB of garbage");
+        if (!missing) {
+            ASSERT_TRUE(WriteSettings(garbage));
+        }
+        EXPECT_EQ(FileExists(SettingsPath().c_str()), !missing);
+        SetGlobals("C:\\old", 1, 1);
+        LoadSettings();
+        EXPECT_STREQ(SaveFolder, "");
+        EXPECT_EQ(SaveToFolder, 0);
+        EXPECT_EQ(HideOnCapture, 0);
+    }
 }
 
 TEST_F(SettingsFile, LockedFileLosesTheWriteSilently) {
-    Write("[Settings]\r\nAddress=C:\\kept\r\nIsAddress=0\r\nIsHide=0\r\n");
-    const std::string before = Read();
+    ASSERT_TRUE(WriteSettings(SettingsText("C:\\kept", 0, 0)));
     {
-        UniqueFile lock(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        UniqueFile lock(CreateFileA(SettingsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(lock);
         SetGlobals("C:\\lost", 1, 1);
         SaveSettings();
         LoadSettings();
         EXPECT_STREQ(SaveFolder, "") << "a locked file reads as missing";
     }
-    EXPECT_EQ(Read(), before);
-}
-
-TEST_F(SettingsFile, ReadOnlyFileLosesTheWriteSilently) {
-    Write("[Settings]\r\nAddress=C:\\kept\r\nIsAddress=0\r\nIsHide=0\r\n");
-    const std::string before = Read();
-    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
-    {
-        UniqueFile probe(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-        if (probe) GTEST_SKIP() << "read-only files stay writable here (Wine run as root)";
-    }
-    SetGlobals("C:\\lost", 1, 1);
-    SaveSettings();
-    EXPECT_EQ(Read(), before);
+    EXPECT_EQ(ReadSettings(), SettingsText("C:\\kept", 0, 0));
 }
 
 TEST(FileExistsTest, DirectoriesAndFilesOpenForWritingCountAsMissing) {
@@ -203,16 +175,11 @@ protected:
         std::memcpy(&rect, &handle, sizeof(handle));
         DWORD_PTR ok = 0;
         SendMessageTimeoutA(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect), SMTO_ABORTIFHUNG, 5000, &ok);
-        POINT point{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+        POINT point = Centre(rect);
         ClientToScreen(tree, &point);
-        INPUT input[3] = {};
-        for (INPUT& i : input) i.type = INPUT_MOUSE;
-        input[0].mi.dx = point.x * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
-        input[0].mi.dy = point.y * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
-        input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-        input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-        input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-        SendInput(3, input, sizeof(INPUT));
+        SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, point);
+        SendMouse(MOUSEEVENTF_LEFTDOWN);
+        SendMouse(MOUSEEVENTF_LEFTUP);
         Sleep(500);
     }
 
@@ -301,6 +268,26 @@ TEST_F(FolderBrowser, NonEmptyFolderTextOpensWithThatFolderSelected) {
     EXPECT_EQ(lstrcmpiA(shown.c_str(), leaf.c_str()), 0) << "shown '" << shown << "'";
     EXPECT_TRUE(chosen);
     EXPECT_EQ(lstrcmpiA(folder.c_str(), dir.path().c_str()), 0) << folder;
+}
+
+// The real dialog's "..." button: the drive chosen in the browser goes into
+// the folder edit.
+TEST_F(FolderBrowser, BrowseButtonPutsTheChosenDriveIntoTheDialogsFolder) {
+    ASSERT_NO_FATAL_FAILURE(ExpectPluginFromProgramFolder());
+    const auto startPlugin = PluginEntry<StartPluginFn>("StartPlugin");
+    ASSERT_NE(startPlugin, nullptr);
+    RunPluginDialog([&] { return startPlugin(0); }, [&](const CaptureDialog& d) {
+        ASSERT_EQ(d.Folder(), "");
+        ClickButton(d.hwnd(), IDC_BROWSE);
+        const HWND browser = WaitForOtherDialog();
+        ASSERT_NE(browser, nullptr) << "'...' opened no folder browser";
+        EXPECT_EQ(GetWindow(browser, GW_OWNER), d.hwnd());
+        SelectChildOfRoot(browser, "(D:)");
+        EXPECT_TRUE(foundItem) << "the browser listed no drive D:";
+        ClickButton(browser, IDOK);
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(browser) && d.Folder() == "D:\\"; }))
+            << "the folder edit holds '" << d.Folder() << "'";
+    });
 }
 
 }  // namespace

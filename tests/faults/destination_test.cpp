@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 
 namespace {
@@ -27,9 +26,7 @@ protected:
         const std::vector<std::string> before = FilesIn(folder);
         ASSERT_TRUE(shot.CaptureToFolder(window, folder.c_str())) << "into " << folder;
         EXPECT_EQ(shot.Image, nullptr) << "the image outlived the write";
-        std::vector<std::string> added;
-        for (const std::string& name : FilesIn(folder))
-            if (std::find(before.begin(), before.end(), name) == before.end()) added.push_back(name);
+        const std::vector<std::string> added = FilesAddedTo(folder, before);
         ASSERT_EQ(added.size(), 1u);
         EXPECT_EQ(added[0].substr(added[0].size() - 4), CaptureExtension());
         EXPECT_EQ(CaptureFileMismatch(folder + "\\" + added[0], width, height, colour), "");
@@ -62,8 +59,7 @@ TEST_F(Destination, NearlyFullDiskFailsTheCaptureLeakingNothingAndTheNextCapture
         EXPECT_EQ(shot.Image, nullptr) << "the image outlived the write";
         EXPECT_EQ(after.gdiObjects, before.gdiObjects) << Describe(before) << " -> " << Describe(after);
         EXPECT_EQ(after.kernelHandles, before.kernelHandles) << "the output file was left open";
-        for (const std::string& name : FilesIn(folder.path())) {
-            if (std::find(present.begin(), present.end(), name) != present.end()) continue;
+        for (const std::string& name : FilesAddedTo(folder.path(), present)) {
             const std::string path = folder.path() + "\\" + name;
             // Success must mean a whole file, however little room there was.
             if (written) {
@@ -108,16 +104,11 @@ TEST(DialogDestination, FolderRemovedWhileTheDialogIsOpenCostsOneCaptureOnly) {
     const auto startPlugin = PluginEntry<StartPluginFn>("StartPlugin");
     ASSERT_NE(startPlugin, nullptr);
     PatternWindow window(40, 40, 150, 100);
-    const ColourAt pattern = [](int x, int y) { return PatternWindow::ColourAt(x, y, 150, 100); };
     auto folder = std::make_unique<TempDir>();
     const std::string path = folder->path();
     const INT_PTR result = RunPluginDialog([&] { return startPlugin(0); }, [&](CaptureDialog& d) {
         ASSERT_TRUE(d.CaptureIntoFolder(path));
-        ASSERT_TRUE(d.DragTo(Centre(WindowRect(window.hwnd())))) << "the finder drag did not complete";
-        ASSERT_TRUE(d.TakeCapture());
-        std::vector<std::string> files = FilesIn(path);
-        ASSERT_EQ(files.size(), 1u);
-        EXPECT_EQ(CaptureFileMismatch(path + "\\" + files[0], 150, 100, pattern), "");
+        ASSERT_NO_FATAL_FAILURE(ExpectCaptureOf(d, window, *folder));
 
         folder.reset();
         ASSERT_FALSE(PathExists(path));
@@ -126,10 +117,7 @@ TEST(DialogDestination, FolderRemovedWhileTheDialogIsOpenCostsOneCaptureOnly) {
 
         ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
         ASSERT_TRUE(d.TakeCapture());
-        files = FilesIn(path);
-        ASSERT_EQ(files.size(), 1u);
-        EXPECT_EQ(files[0].substr(files[0].size() - 4), CaptureExtension());
-        EXPECT_EQ(CaptureFileMismatch(path + "\\" + files[0], 150, 100, pattern), "");
+        ExpectOnlyCaptureOf(window, path);
     });
     EXPECT_EQ(result, 0);
     RemoveFolder(path);

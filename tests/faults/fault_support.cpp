@@ -28,32 +28,19 @@ bool PngBuild() { return PIXMERLE_FAULTS_PNG != 0; }
 
 const char* CaptureExtension() { return PngBuild() ? ".png" : ".bmp"; }
 
-namespace {
-
-// The target's edge rows and columns on screen hold its own colours: no
-// outline is left on it.
-bool ShownWithoutOutline(const PatternWindow& target) {
-    const ScreenPixels shown = ReadScreen(WindowRect(target.hwnd()));
-    for (int x = 0; x < shown.width; ++x)
-        if (shown.at(x, 1) != target.ColourAt(x, 1)) return false;
-    for (int y = 0; y < shown.height; ++y)
-        if (shown.at(1, y) != target.ColourAt(1, y)) return false;
-    return true;
+void ExpectOnlyCaptureOf(const PatternWindow& target, const std::string& folder) {
+    const std::vector<std::string> files = FilesIn(folder);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].substr(files[0].size() - 4), CaptureExtension());
+    EXPECT_EQ(CaptureFileMismatch(folder + "\\" + files[0], target.width(), target.height(),
+                                  [&target](int x, int y) { return target.ColourAt(x, y); }),
+              "");
 }
-
-}  // namespace
 
 void ExpectCaptureOf(CaptureDialog& dialog, const PatternWindow& target, const TempDir& dir) {
     ASSERT_TRUE(dialog.DragTo(Centre(WindowRect(target.hwnd()))));
-    // Erasing the outline reaches the screen only once the dialog's thread
-    // next waits for messages; a capture taken before would show it.
-    ASSERT_TRUE(WaitUntil([&] { return ShownWithoutOutline(target); })) << "the outline stays on the target";
     ASSERT_TRUE(dialog.TakeCapture());
-    const std::vector<std::string> files = dir.Files();
-    ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(CaptureFileMismatch(dir.file(files[0]), target.width(), target.height(),
-                                  [&target](int x, int y) { return target.ColourAt(x, y); }),
-              "");
+    ExpectOnlyCaptureOf(target, dir.path());
 }
 
 // ---------------------------------------------------------------- noise

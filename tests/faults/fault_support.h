@@ -23,6 +23,8 @@ class CaptureDialog;
 class PatternWindow;
 class TempDir;
 
+// The folder holds one file, a capture of the target in this program's format.
+void ExpectOnlyCaptureOf(const PatternWindow& target, const std::string& folder);
 // Drags the dialog's finder onto the target, captures into `dir`, the folder
 // the dialog shows, and checks the one file that arrives against the target.
 void ExpectCaptureOf(CaptureDialog& dialog, const PatternWindow& target, const TempDir& dir);

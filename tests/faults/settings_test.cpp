@@ -7,7 +7,6 @@
 #include "common/handles.h"
 #include "resources/resource_ids.h"
 #include "tests/faults/fault_support.h"
-#include "tests/support/bmp_file.h"
 #include "tests/support/child_process.h"
 #include "tests/support/pattern_window.h"
 #include "tests/support/plugin_dialog.h"
@@ -50,7 +49,7 @@ TEST(ReadOnlySettings, FileKeepsItsValuesWhileTheDialogWorksOnWithTheUsersOption
     ASSERT_NO_FATAL_FAILURE(ExpectPluginFromProgramFolder());
     const auto startPlugin = PluginEntry<StartPluginFn>("StartPlugin");
     ASSERT_NE(startPlugin, nullptr);
-    const std::vector<uint8_t> stored = ReadWholeFile(SettingsPath());
+    const std::string stored = ReadSettings();
     ASSERT_FALSE(stored.empty());
     ASSERT_FALSE(Writable(SettingsPath(), OPEN_EXISTING)) << "the settings file can be written";
     PatternWindow target(40, 40, 150, 100);
@@ -60,7 +59,7 @@ TEST(ReadOnlySettings, FileKeepsItsValuesWhileTheDialogWorksOnWithTheUsersOption
         ExpectOptions(d, true, false, "C:\\kept");
         d.SetFolder(dir.path());
         ApplyAndWorkOn(d, target, dir, [&] {
-            EXPECT_EQ(ReadWholeFile(SettingsPath()), stored) << "the read-only settings file changed";
+            EXPECT_EQ(ReadSettings(), stored) << "the read-only settings file changed";
         });
     }), 0);
 

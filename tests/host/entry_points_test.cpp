@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -50,16 +51,6 @@ using OllyMenu = int(__cdecl*)(int, char*, void*);
 using OllyAction = void(__cdecl*)(int, int, void*);
 using PeidJob = int(__cdecl*)(HWND, const char*, DWORD, void*);
 
-HWND WaitForCaptureDialog(DWORD timeoutMs) {
-    HWND dialog = nullptr;
-    WaitUntil([&] {
-        const std::vector<HWND> open = CaptureDialogs();
-        dialog = open.empty() ? nullptr : open.front();
-        return dialog != nullptr;
-    }, timeoutMs);
-    return dialog;
-}
-
 // What a driver saw of one capture dialog that it then closed with "Exit".
 struct DialogRun {
     bool appeared = false;
@@ -70,29 +61,22 @@ struct DialogRun {
     HICON finderImage = nullptr;
 };
 
-// Starts a driver that waits for the capture dialog, notes what it sees and
-// presses "Exit"; `start` runs the entry point on this thread.
-template <typename Start>
-DialogRun RunDialogThrough(Start start, HWND hostWindow = nullptr) {
+// Runs the entry point through `start` on this thread and notes what the
+// dialog it opens shows.
+DialogRun RunDialogThrough(const std::function<void()>& start, HWND hostWindow = nullptr) {
     DialogRun run;
-    DialogDriver driver([&] {
-        HWND dialog = WaitForCaptureDialog(60000);
-        if (!dialog) return;
+    RunPluginDialog([&] { start(); return INT_PTR(0); }, [&](const CaptureDialog& dialog) {
         run.appeared = true;
-        run.owner = GetWindow(dialog, GW_OWNER);
+        run.owner = GetWindow(dialog.hwnd(), GW_OWNER);
         run.hostVisibleMeanwhile = hostWindow && IsWindowVisible(hostWindow);
         DWORD_PTR icon = 0;
-        SendMessageTimeoutA(dialog, WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, 5000, &icon);
+        SendMessageTimeoutA(dialog.hwnd(), WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, 5000, &icon);
         run.bigIcon = reinterpret_cast<HICON>(icon);
-        SendMessageTimeoutA(dialog, WM_GETICON, ICON_SMALL, 0, SMTO_ABORTIFHUNG, 5000, &icon);
+        SendMessageTimeoutA(dialog.hwnd(), WM_GETICON, ICON_SMALL, 0, SMTO_ABORTIFHUNG, 5000, &icon);
         run.smallIcon = reinterpret_cast<HICON>(icon);
-        SendMessageTimeoutA(GetDlgItem(dialog, IDC_FINDER), STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 5000, &icon);
+        SendMessageTimeoutA(dialog.Item(IDC_FINDER), STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 5000, &icon);
         run.finderImage = reinterpret_cast<HICON>(icon);
-        ClickButton(dialog, IDC_EXIT);
-        for (int i = 0; i < 200 && IsWindow(dialog); ++i) Sleep(50);
     });
-    start();
-    EXPECT_TRUE(driver.Finish());
     return run;
 }
 
@@ -118,8 +102,8 @@ TEST_F(EntryPoints, ExportTableNamesEveryEntryPointWithItsOrdinal) {
     const auto* exports = AtRva<IMAGE_EXPORT_DIRECTORY>(PluginModule(), directory.VirtualAddress);
     EXPECT_STREQ(AtRva<char>(PluginModule(), exports->Name), "Pixmerle_1_1_7.dll");
     EXPECT_EQ(exports->Base, 1u);
-    EXPECT_EQ(exports->NumberOfFunctions, 10u);
-    ASSERT_EQ(exports->NumberOfNames, 10u);
+    EXPECT_EQ(exports->NumberOfFunctions, 24u);
+    ASSERT_EQ(exports->NumberOfNames, 24u);
 
     std::map<std::string, DWORD> ordinals;
     const auto* names = AtRva<DWORD>(PluginModule(), exports->AddressOfNames);
@@ -129,7 +113,10 @@ TEST_F(EntryPoints, ExportTableNamesEveryEntryPointWithItsOrdinal) {
     const std::map<std::string, DWORD> expected{
         {"StartPTPlugin", 1},       {"GetPTPluginName", 2},    {"DoMyJob", 3},           {"LoadDll", 4},
         {"StartPlugin", 5},         {"GetPluginName", 6},      {"_ODBG_Pluginaction", 7}, {"_ODBG_Pluginmenu", 8},
-        {"_ODBG_Plugininit", 9},    {"_ODBG_Plugindata", 10}};
+        {"_ODBG_Plugininit", 9},    {"_ODBG_Plugindata", 10},  {"IMMDBG_Pluginaction", 11}, {"IMMDBG_Pluginmenu", 12},
+        {"IMMDBG_Plugininit", 13},  {"IMMDBG_Plugindata", 14}, {"ODBG2_Pluginquery", 15}, {"ODBG2_Plugininit", 16},
+        {"ODBG2_Pluginmenu", 17},   {"ODBG2_Pluginreset", 18}, {"ODBG2_Pluginclose", 19}, {"ODBG2_Plugindestroy", 20},
+        {"pluginit", 21},           {"plugsetup", 22},         {"plugstop", 23},          {"CBMENUENTRY", 24}};
     EXPECT_EQ(ordinals, expected);
     for (const auto& [name, ordinal] : expected)
         EXPECT_EQ(GetProcAddress(PluginModule(), MAKEINTRESOURCEA(ordinal)), GetProcAddress(PluginModule(), name.c_str()))
@@ -292,7 +279,7 @@ TEST_F(HomepageAction, OpensTheHomepageWithoutShowingAnything) {
     EXPECT_TRUE(watcher.Finish());
     EXPECT_FALSE(dialogShown);
     const std::string opened = WaitForRecord(20000);
-    EXPECT_NE(opened.find("https://"), std::string::npos) << "the shell was given '" << opened << "'";
+    EXPECT_EQ(opened, "https://pixmerle.example.org/\r\n");
 }
 
 TEST_F(HomepageAction, OtherOriginsAndActionsDoNothing) {

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The release archive: built twice with identical bytes, every file in its
-# checksum list, libpng.dll importing only system DLLs and msvcrt.dll, and,
-# unpacked into a host installation, PNG captures with the shipped libpng
-# beside the host and BMP captures without it.
+# checksum list, the plug-in also under x32dbg's name, libpng.dll importing
+# only system DLLs and msvcrt.dll, and, unpacked into a host installation,
+# PNG captures with the shipped libpng beside the host and BMP captures
+# without it.
 #
 #   package_test.sh BUILD_DIR HOST_SIMULATOR_EXE OBJDUMP
 set -euo pipefail
@@ -23,13 +24,15 @@ cmp -s "$work/first.zip" "$work/second.zip" || fail "two packagings of the same 
 
 unpacked=$work/unpacked
 python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' "$work/first.zip" "$unpacked"
-expected="INSTALL.txt LICENSE LICENSE.libpng LICENSE.zlib Pixmerle_1_1_7.dll SHA256SUMS libpng.dll"
+expected="INSTALL.txt LICENSE LICENSE.libpng LICENSE.zlib Pixmerle.dp32 Pixmerle_1_1_7.dll SHA256SUMS libpng.dll"
 actual=$(cd "$unpacked" && LC_ALL=C ls | tr '\n' ' ' | sed 's/ $//')
 [ "$actual" = "$expected" ] || fail "the archive holds \"$actual\", expected \"$expected\""
 listed=$(tr -d '\r' <"$unpacked/SHA256SUMS" | awk '{print $2}' | tr '\n' ' ' | sed 's/ $//')
 [ "$listed" = "${expected/ SHA256SUMS/}" ] || fail "SHA256SUMS lists \"$listed\""
 (cd "$unpacked" && tr -d '\r' <SHA256SUMS | sha256sum --quiet -c -) || fail "a checksum does not match"
-cmp -s "$unpacked/Pixmerle_1_1_7.dll" "$build/Pixmerle_1_1_7.dll" || fail "the archive's plug-in is not the built one"
+for plugin in Pixmerle_1_1_7.dll Pixmerle.dp32; do
+  cmp -s "$unpacked/$plugin" "$build/Pixmerle_1_1_7.dll" || fail "the archive's $plugin is not the built plug-in"
+done
 
 imports=$("$objdump" -p "$unpacked/libpng.dll" | awk '/DLL Name:/ {print tolower($3)}' | sort | tr '\n' ' ')
 [ "$imports" = "kernel32.dll msvcrt.dll " ] || fail "libpng.dll imports: $imports"

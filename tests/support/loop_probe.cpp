@@ -46,6 +46,9 @@ LRESULT CALLBACK LoopProbe::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
             PAINTSTRUCT paint;
             BeginPaint(hwnd, &paint);
             EndPaint(hwnd, &paint);
+            // A wait for messages, however short, is when Wine puts the
+            // drawing of the process's windows on the screen.
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
             SetEvent(self->painted_.get());
             return 0;
         }

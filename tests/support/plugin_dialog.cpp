@@ -1,7 +1,6 @@
 #include "tests/support/plugin_dialog.h"
 
 #include "resources/resource_ids.h"
-#include "tests/support/child_process.h"
 #include "tests/support/screen.h"
 
 #include <gtest/gtest.h>
@@ -42,8 +41,6 @@ HWND WaitForOtherDialog(DWORD timeoutMs) {
     WaitUntil([&] { return (found = OtherDialog()) != nullptr; }, timeoutMs);
     return found;
 }
-
-std::string SettingsPath() { return ProgramFolder() + "Pixmerle_Option.ini"; }
 
 POINT Centre(const RECT& rect) { return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2}; }
 
@@ -116,6 +113,8 @@ bool CaptureDialog::ReleaseButton() {
     if (!buttonDown_) return true;
     SendMouse(MOUSEEVENTF_LEFTUP);
     buttonDown_ = false;
+    // Losing the capture erases the outline; the probe answers only once
+    // that is on the screen, so a capture taken next cannot show it.
     return WaitUntil([&] { return Capture() == nullptr; }) && probe_.Ping();
 }
 

@@ -3,6 +3,7 @@
 // entry point the way a host starts it, and played by a driver thread with
 // real mouse input and clicks.
 #include "tests/support/loop_probe.h"
+#include "tests/support/settings_file.h"
 
 #include <windows.h>
 
@@ -15,9 +16,6 @@ std::vector<HWND> CaptureDialogs();
 // A visible dialog box of this process other than the capture dialogs.
 HWND OtherDialog();
 HWND WaitForOtherDialog(DWORD timeoutMs = kShellDialogMs);
-
-// The settings file beside the test program, the host here.
-std::string SettingsPath();
 
 POINT Centre(const RECT& rect);
 RECT WindowRect(HWND window);

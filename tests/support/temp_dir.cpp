@@ -55,6 +55,13 @@ std::vector<std::string> FilesIn(const std::string& folder) {
     return names;
 }
 
+std::vector<std::string> FilesAddedTo(const std::string& folder, const std::vector<std::string>& before) {
+    std::vector<std::string> added;
+    for (const std::string& name : FilesIn(folder))
+        if (!std::binary_search(before.begin(), before.end(), name)) added.push_back(name);
+    return added;
+}
+
 bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string SmallDiskFolder() {

@@ -6,6 +6,8 @@
 
 // Every file in a folder, by name, sorted.
 std::vector<std::string> FilesIn(const std::string& folder);
+// The files of a folder that are not in `before`, a listing FilesIn gave.
+std::vector<std::string> FilesAddedTo(const std::string& folder, const std::vector<std::string>& before);
 // Removes a folder with everything in it, read-only files included.
 void RemoveFolder(const std::string& path);
 

@@ -259,13 +259,14 @@ bool PluginHost::AddOlly2Menu(HMENU bar, const wchar_t* type, const char* title)
 bool PluginHost::SetUpX32dbgMenus(HMENU bar) {
     X32dbgSetup setup{};
     setup.hwndDlg = mainWindow_;
-    int* menus[] = {&setup.hMenu, &setup.hMenuDisasm, &setup.hMenuDump, &setup.hMenuStack,
-                    &setup.hMenuGraph, &setup.hMenuMemmap, &setup.hMenuSymmod};
     const auto addMenu = Bind<AddPluginMenuFn>(debuggerDll_.get(), "simulator_add_plugin_menu");
     const auto entryCount = Bind<CountFn>(debuggerDll_.get(), "simulator_entry_count");
     const auto entryAt = Bind<EntryAtFn>(debuggerDll_.get(), "simulator_entry");
     if (!addMenu || !entryCount || !entryAt) return false;
-    for (int* menu : menus) *menu = addMenu(kX32dbgPluginHandle, name_.c_str());
+    for (int X32dbgSetup::*menu : {&X32dbgSetup::hMenu, &X32dbgSetup::hMenuDisasm, &X32dbgSetup::hMenuDump,
+                                   &X32dbgSetup::hMenuStack, &X32dbgSetup::hMenuGraph, &X32dbgSetup::hMenuMemmap,
+                                   &X32dbgSetup::hMenuSymmod})
+        setup.*menu = addMenu(kX32dbgPluginHandle, name_.c_str());
     if (const auto plugSetup = Bind<X32dbgPluginSetup>(module_.get(), "plugsetup")) plugSetup(&setup);
     const std::pair<int, const char*> shown[] = {{setup.hMenu, "&Plugins"}, {setup.hMenuDisasm, "&CPU pane"}};
     for (const auto& [handle, title] : shown) {
