@@ -7,11 +7,13 @@
 #include "tests/support/pattern_window.h"
 #include "tests/support/plugin_dialog.h"
 #include "tests/support/plugin_library.h"
+#include "tests/support/bmp_file.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -59,15 +61,31 @@ TEST_F(Destination, NearlyFullDiskFailsTheCaptureLeakingNothingAndTheNextCapture
         EXPECT_EQ(shot.Image, nullptr) << "the image outlived the write";
         EXPECT_EQ(after.gdiObjects, before.gdiObjects) << Describe(before) << " -> " << Describe(after);
         EXPECT_EQ(after.kernelHandles, before.kernelHandles) << "the output file was left open";
-        for (const std::string& name : FilesAddedTo(folder.path(), present)) {
+        const std::vector<std::string> added = FilesAddedTo(folder.path(), present);
+        // Success must mean a whole file, however little room there was;
+        // failure, no file at all.
+        EXPECT_EQ(added.size(), written ? 1u : 0u);
+        for (const std::string& name : added) {
             const std::string path = folder.path() + "\\" + name;
-            // Success must mean a whole file, however little room there was.
-            if (written) {
-                EXPECT_EQ(CaptureFileMismatch(path, 320, 200, noise), "");
-            }
+            EXPECT_EQ(CaptureFileMismatch(path, 320, 200, noise), "");
             EXPECT_TRUE(DeleteFileA(path.c_str())) << path << " is still open";
         }
-        if (!written) ++failures;
+        if (written) continue;
+        ++failures;
+        // A file chosen in the save dialog to be replaced stays as it was.
+        const std::string chosen = folder.path() + "\\chosen" + CaptureExtension();
+        const std::string old = "the file the user chose to replace";
+        {
+            const UniqueFile file(CreateFileA(chosen.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+            DWORD count = 0;
+            ASSERT_TRUE(file && WriteFile(file.get(), old.data(), DWORD(old.size()), &count, nullptr));
+        }
+        ASSERT_TRUE(shot.CaptureWindow(window.hwnd()));
+        EXPECT_FALSE(shot.SaveToFileAndFree(chosen.c_str()));
+        const std::vector<uint8_t> kept = ReadWholeFile(chosen);
+        EXPECT_EQ(std::string(kept.begin(), kept.end()), old) << "the replaced file was lost";
+        EXPECT_EQ(FilesAddedTo(folder.path(), present), std::vector<std::string>{"chosen" + std::string(CaptureExtension())});
+        DeleteFileA(chosen.c_str());
     }
     EXPECT_EQ(failures, 1) << "no capture failed on the nearly full file system";
 

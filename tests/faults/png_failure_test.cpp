@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include <string>
 
 namespace {
@@ -34,7 +36,7 @@ protected:
     }
 };
 
-TEST_P(FailingPngLibrary, WriteErrorFailsTheCaptureClosesTheFileAndTheNextCaptureWorks) {
+TEST_P(FailingPngLibrary, WriteErrorFailsTheCaptureLeavesNoFileAndTheNextCaptureWorks) {
     PatternWindow window(40, 40, 150, 100);
     // The stand-in writes the first pixel of the top row, yellow there.
     const std::string written = "stand-in 1.0.1\nrow ffff00\n";
@@ -64,9 +66,7 @@ TEST_P(FailingPngLibrary, WriteErrorFailsTheCaptureClosesTheFileAndTheNextCaptur
         EXPECT_EQ(shot.Image, nullptr) << "the image outlived the failed write";
         EXPECT_EQ(after.gdiObjects, before.gdiObjects) << Describe(before) << " -> " << Describe(after);
         EXPECT_EQ(after.kernelHandles, before.kernelHandles) << "the output file was left open";
-        ASSERT_EQ(dir.Files().size(), 1u);
-        EXPECT_EQ(ReadText(dir.file(dir.Files()[0])), written) << "not what the library wrote before it failed";
-        EXPECT_TRUE(DeleteFileA(dir.file(dir.Files()[0]).c_str())) << "the output file is still open";
+        EXPECT_EQ(dir.Files(), std::vector<std::string>()) << "a partial file was left behind";
 
         ASSERT_TRUE(shot.CaptureToFolder(window.hwnd(), dir.path().c_str())) << "the write after the failure";
         ASSERT_EQ(dir.Files().size(), 1u);
