@@ -1,6 +1,7 @@
 #include "capture/dib.h"
 #include "common/handles.h"
 #include "tests/support/bmp_file.h"
+#include "tests/support/capture_file.h"
 #include "tests/support/screen.h"
 #include "tests/support/temp_dir.h"
 
@@ -10,14 +11,21 @@
 
 namespace {
 
-// A device-dependent bitmap with a known pattern: colour (x * 40, y * 40, 200).
+// The colour of the test bitmap at (x, y): blue, with red on odd columns and
+// green on odd rows. Only channel values 0 and 255, which every depth shows.
+uint32_t PatternColour(int x, int y) { return 0x0000FFu | (x & 1 ? 0xFF0000u : 0) | (y & 1 ? 0x00FF00u : 0); }
+
+// A device-dependent bitmap painted with PatternColour.
 HBITMAP MakePatternBitmap(int width, int height) {
     WindowDc screen(nullptr);
     UniqueDc memory(CreateCompatibleDC(screen.get()));
     HBITMAP bitmap = CreateCompatibleBitmap(screen.get(), width, height);
     Selection selected(memory.get(), bitmap);
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) SetPixel(memory.get(), x, y, RGB(x & 1 ? 255 : 0, y & 1 ? 255 : 0, 255));
+        for (int x = 0; x < width; ++x) {
+            const uint32_t rgb = PatternColour(x, y);
+            SetPixel(memory.get(), x, y, RGB(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF));
+        }
     return bitmap;
 }
 
@@ -81,78 +89,66 @@ TEST(BitmapToDib, RefusesMissingBitmapAndOddBitCounts) {
     for (int bits : {0, 2, 15, 16, 33}) EXPECT_EQ(BitmapToDib(bitmap.get(), bits, nullptr), nullptr) << bits;
 }
 
-TEST(BitmapToDib, EveryBitCountHoldsTheBitmapBottomUp) {
-    const int width = 5, height = 3;
-    UniqueBitmap bitmap(MakePatternBitmap(width, height));
-    for (int bits : {1, 4, 8, 24, 32}) {
-        SCOPED_TRACE(bits);
-        UniqueGlobal dib(BitmapToDib(bitmap.get(), bits, nullptr));
-        ASSERT_TRUE(dib);
-        GlobalLockGuard<BITMAPINFOHEADER> header(dib.get());
-        ASSERT_TRUE(header);
-        EXPECT_EQ(header.get()->biSize, 40u);
-        EXPECT_EQ(header.get()->biWidth, width);
-        EXPECT_EQ(header.get()->biHeight, height);
-        EXPECT_EQ(header.get()->biPlanes, 1);
-        EXPECT_EQ(header.get()->biBitCount, bits);
-        EXPECT_EQ(header.get()->biCompression, DWORD(BI_RGB));
-        const uint32_t stride = uint32_t(ScanLineBytes(width * bits));
-        EXPECT_EQ(GlobalSize(dib.get()), 40 + DibColorTableSize(header.get()) + stride * height);
-        if (bits < 24) continue;
-        const auto* pixels = reinterpret_cast<const BYTE*>(header.get()) + 40;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                const BYTE* p = pixels + (height - 1 - y) * stride + x * (bits / 8);
-                EXPECT_EQ(p[0], 255) << x << "," << y;                 // blue
-                EXPECT_EQ(p[1], y & 1 ? 255 : 0) << x << "," << y;     // green
-                EXPECT_EQ(p[2], x & 1 ? 255 : 0) << x << "," << y;     // red
-            }
-    }
-}
-
 class WriteBmp : public ::testing::Test {
 protected:
     TempDir dir;
 };
 
-TEST_F(WriteBmp, FileIsHeadersTableAndRowsWithExactSizes) {
-    const int width = 7, height = 4;
-    UniqueBitmap bitmap(MakePatternBitmap(width, height));
-    for (int bits : {1, 8, 24, 32}) {
-        SCOPED_TRACE(bits);
-        UniqueGlobal dib(BitmapToDib(bitmap.get(), bits, nullptr));
+// A 7 x 4 bitmap at every bit count, converted and written. The sizes are
+// worked out by hand: rows of 7 pixels take 1, 4, 7, 21 or 28 bytes,
+// padded to 4, 4, 8, 24 and 28; tables of 2, 16 and 256 colours take 8, 64
+// and 1024 bytes.
+TEST_F(WriteBmp, EveryBitCountGivesExactSizesAndThePixelsUpright) {
+    struct Expected {
+        int bits;
+        uint32_t table, sizeImage, block, file;
+    };
+    const Expected expected[] = {
+        {1, 8, 16, 64, 78},
+        {4, 64, 16, 120, 134},
+        {8, 1024, 32, 1096, 1110},
+        {24, 0, 96, 136, 150},
+        {32, 0, 112, 152, 166},
+    };
+    UniqueBitmap bitmap(MakePatternBitmap(7, 4));
+    for (const Expected& e : expected) {
+        SCOPED_TRACE(testing::Message() << e.bits << " bits");
+        UniqueGlobal dib(BitmapToDib(bitmap.get(), e.bits, nullptr));
         ASSERT_TRUE(dib);
-        const std::string path = dir.file("out" + std::to_string(bits) + ".bmp");
+        EXPECT_EQ(GlobalSize(dib.get()), e.block);
+        {
+            GlobalLockGuard<BITMAPINFOHEADER> header(dib.get());
+            ASSERT_TRUE(header);
+            EXPECT_EQ(header.get()->biSize, 40u);
+            EXPECT_EQ(header.get()->biWidth, 7);
+            EXPECT_EQ(header.get()->biHeight, 4);
+            EXPECT_EQ(header.get()->biPlanes, 1);
+            EXPECT_EQ(header.get()->biBitCount, e.bits);
+            EXPECT_EQ(header.get()->biCompression, DWORD(BI_RGB));
+        }
+        const std::string path = dir.file("out" + std::to_string(e.bits) + ".bmp");
         ASSERT_EQ(WriteBmpFile(dib.get(), path.c_str()), 0u);
 
         BmpFile bmp;
         std::string error;
         ASSERT_TRUE(ParseBmp(ReadWholeFile(path), bmp, error)) << error;
-        const uint32_t table = bits <= 8 ? (1u << bits) * 4 : 0;
-        const uint32_t stride = uint32_t(ScanLineBytes(width * bits));
         EXPECT_EQ(bmp.type, 0x4D42);
-        EXPECT_EQ(bmp.offBits, 54 + table);
-        EXPECT_EQ(bmp.fileSize, 54 + table + stride * height);
-        EXPECT_EQ(bmp.bytes.size(), bmp.fileSize);
+        EXPECT_EQ(bmp.offBits, 54 + e.table);
+        EXPECT_EQ(bmp.fileSize, e.file);
+        EXPECT_EQ(bmp.bytes.size(), e.file);
         EXPECT_EQ(bmp.reserved1, 0);
         EXPECT_EQ(bmp.reserved2, 0);
-        EXPECT_EQ(bmp.sizeImage, stride * height);
-        EXPECT_EQ(bmp.bitCount, bits);
+        EXPECT_EQ(bmp.sizeImage, e.sizeImage);
+        EXPECT_EQ(bmp.bitCount, e.bits);
         EXPECT_EQ(bmp.compression, 0u);
-
-        // The file after the 14-byte header is the block itself.
-        GlobalLockGuard<BYTE> data(dib.get());
-        ASSERT_TRUE(data);
-        EXPECT_EQ(0, memcmp(bmp.bytes.data() + 14, data.get(), bmp.fileSize - 14));
-        if (bits >= 24) {
-            for (int y = 0; y < height; ++y)
-                for (int x = 0; x < width; ++x)
-                    EXPECT_EQ(bmp.PixelAt(x, y), (x & 1 ? 0xFF0000u : 0) | (y & 1 ? 0xFF00u : 0) | 0xFFu);
+        // Two colours cannot show the pattern; 16 and more hold its four exactly.
+        if (e.bits >= 4) {
+            EXPECT_EQ(CaptureFileMismatch(path, 7, 4, PatternColour), "");
         }
     }
 }
 
-TEST_F(WriteBmp, RewritingReplacesTheFileAndGivesIdenticalBytes) {
+TEST_F(WriteBmp, WritingOverALongerFileReplacesIt) {
     UniqueBitmap bitmap(MakePatternBitmap(9, 9));
     UniqueGlobal dib(BitmapToDib(bitmap.get(), 24, nullptr));
     const std::string path = dir.file("twice.bmp");
@@ -163,11 +159,8 @@ TEST_F(WriteBmp, RewritingReplacesTheFileAndGivesIdenticalBytes) {
         WriteFile(file.get(), junk.data(), DWORD(junk.size()), &written, nullptr);
     }
     ASSERT_EQ(WriteBmpFile(dib.get(), path.c_str()), 0u);
-    const auto first = ReadWholeFile(path);
-    ASSERT_EQ(WriteBmpFile(dib.get(), path.c_str()), 0u);
-    const auto second = ReadWholeFile(path);
-    EXPECT_EQ(first.size(), 54u + 28u * 9u);
-    EXPECT_EQ(first, second);
+    EXPECT_EQ(ReadWholeFile(path).size(), 54u + 28u * 9u);  // rows of 27 bytes padded to 28
+    EXPECT_EQ(CaptureFileMismatch(path, 9, 9, PatternColour), "");
 }
 
 TEST_F(WriteBmp, ErrorCodes) {
@@ -221,23 +214,46 @@ TEST_F(WriteBmp, HeaderClaimingMorePixelsThanTheBlockHoldsIsRefused) {
 
 namespace {
 
+// The small file system is shared with the runs at the other depths; the
+// writes go into a folder of this run's own, and a failure counts only when
+// the file shows that the disk ran out: it was made and holds a part of the
+// bytes. Should another run free or take space at the wrong moment, the
+// write is tried again.
 TEST(WriteBmpFullDisk, ShortWriteIsAFailureAndTheNextWriteSucceeds) {
     const std::string smallDisk = SmallDiskFolder();
     if (smallDisk.empty()) GTEST_SKIP() << "no small file system mounted (run through scripts/test as root)";
-    WindowDc screen(nullptr);
-    UniqueBitmap bitmap(CreateCompatibleBitmap(screen.get(), 400, 400));
-    UniqueGlobal dib(BitmapToDib(bitmap.get(), 32, nullptr));  // 640 KB of pixels
+    const ScratchFolder folder(smallDisk);
+    ASSERT_FALSE(folder.path().empty()) << "no folder of its own on " << smallDisk;
+    UniqueBitmap bitmap(MakePatternBitmap(400, 400));
+    UniqueGlobal dib(BitmapToDib(bitmap.get(), 32, nullptr));
     ASSERT_TRUE(dib);
-    const std::string full = smallDisk + "\\too-big.bmp";
-    EXPECT_EQ(WriteBmpFile(dib.get(), full.c_str()), 4u);
-    const size_t written = ReadWholeFile(full).size();
-    EXPECT_LT(written, 54u + 640000u) << "the file is left partly written";
-    DeleteFileA(full.c_str());
+    constexpr size_t kWhole = 54 + 400 * 400 * 4;
+    bool cutShort = false;
+    std::string fillProblem;
+    for (int attempt = 0; attempt < 3 && !cutShort; ++attempt) {
+        DiskFiller filler(folder.path(), 8192);
+        if (!filler.filled()) {
+            fillProblem = filler.problem();
+            continue;
+        }
+        const std::string path = folder.path() + "\\too-big-" + std::to_string(attempt) + ".bmp";
+        const uint32_t result = WriteBmpFile(dib.get(), path.c_str());
+        ASSERT_TRUE(PathExists(path)) << "the file was never made (error " << result << ")";
+        const size_t written = ReadWholeFile(path).size();
+        if (result == 0) {
+            EXPECT_EQ(written, kWhole) << "success must mean the whole file";
+        } else {
+            EXPECT_EQ(result, 4u);
+            cutShort = written > 0 && written < kWhole;
+        }
+        EXPECT_TRUE(DeleteFileA(path.c_str())) << "the file was left open";
+    }
+    EXPECT_TRUE(cutShort) << "no write was cut short by the full disk; " << fillProblem;
 
     TempDir good;
     const std::string path = good.file("after.bmp");
     EXPECT_EQ(WriteBmpFile(dib.get(), path.c_str()), 0u);
-    EXPECT_EQ(ReadWholeFile(path).size(), 54u + 640000u);
+    EXPECT_EQ(CaptureFileMismatch(path, 400, 400, PatternColour), "");
 }
 
 }  // namespace

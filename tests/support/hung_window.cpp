@@ -1,7 +1,6 @@
 #include "tests/support/hung_window.h"
 
 #include "tests/support/screen.h"
-#include "tests/support/window_class.h"
 
 namespace {
 
@@ -25,11 +24,21 @@ HungWindow::~HungWindow() {
     if (thread_.joinable()) thread_.join();
 }
 
+// A Unicode window: wide questions reach it as they are sent. An 8-bit one
+// would be asked for its text by Wine itself to convert a wide text length.
 void HungWindow::Run(int x, int y, int width, int height, const std::string& title) {
-    static const ATOM registered = RegisterWindowClass("PixmerleFaultHung", Proc);
+    static const ATOM registered = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+        wc.lpszClassName = L"PixmerleFaultHung";
+        return RegisterClassW(&wc);
+    }();
     (void)registered;
-    HWND window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "PixmerleFaultHung", title.c_str(), WS_POPUP, x,
-                                  y, width, height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    const std::wstring wideTitle(title.begin(), title.end());  // titles of plain ASCII
+    HWND window = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"PixmerleFaultHung", wideTitle.c_str(), WS_POPUP,
+                                  x, y, width, height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (window) {
         SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         ShowWindow(window, SW_SHOWNOACTIVATE);
@@ -39,21 +48,34 @@ void HungWindow::Run(int x, int y, int width, int height, const std::string& tit
     SetEvent(ready_.get());
     if (!window) return;
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
     }
 }
 
+// Waits for the release, taking each message sent meanwhile into a wait of
+// its own, so that none is answered before the release.
 void HungWindow::StayStuck() {
-    hanging_ = true;
-    SetEvent(stuck_.get());
-    WaitForSingleObject(release_.get(), kLongestHangMs);
-    hanging_ = false;
+    if (stuckDepth_++ == 0) {
+        hanging_ = true;
+        SetEvent(stuck_.get());
+    }
+    HANDLE release = release_.get();
+    const DWORD start = GetTickCount();
+    for (DWORD waited = 0; waited < kLongestHangMs; waited = GetTickCount() - start) {
+        if (MsgWaitForMultipleObjects(1, &release, FALSE, kLongestHangMs - waited, QS_SENDMESSAGE) != WAIT_OBJECT_0 + 1)
+            break;
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    if (--stuckDepth_ == 0) hanging_ = false;
 }
 
 LRESULT CALLBACK HungWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<HungWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (self && (message == WM_GETTEXTLENGTH || message == WM_GETTEXT || message == WM_GETICON)) ++self->queries_;
+    if (self && self->stuckDepth_ > 0) self->StayStuck();  // sent while stuck: answered after the release
     switch (message) {
     case WM_ERASEBKGND: return 1;
     case WM_PAINT: {
@@ -78,7 +100,7 @@ LRESULT CALLBACK HungWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     case WM_DESTROY: PostQuitMessage(0); break;
     default: break;
     }
-    return DefWindowProcA(hwnd, message, wParam, lParam);
+    return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 bool HungWindow::Start(Hang how) {

@@ -9,10 +9,12 @@
 #include <string>
 #include <thread>
 
-// A solid top-most window served by a thread of its own, which can be made
-// to stop taking messages: at once, or when it is next asked for its text.
-// It takes messages again on Release, or by itself after a long while so
-// that a test that goes wrong still ends.
+// A solid top-most Unicode window served by a thread of its own, which can be
+// made to stop answering: at once, or when it is next asked for its text.
+// While stuck, its thread still takes each message sent to it, and leaves it
+// unanswered, so that the questions a caller waited for can be counted. It
+// answers again on Release, or by itself after a long while so that a test
+// that goes wrong still ends.
 class HungWindow {
 public:
     enum class Hang { Now, OnGetText };
@@ -29,6 +31,10 @@ public:
     // Ends the hang and waits until the thread has taken every message sent
     // meanwhile; false if it did not get through them.
     bool Release();
+    // The questions about itself (text length, text, icon) the thread has
+    // taken so far, answered or not. One that its sender stopped waiting for
+    // before the thread took it is not counted: Wine drops it.
+    int QueriesTaken() const { return queries_; }
     // How long the thread stays stuck when nobody releases it.
     static constexpr DWORD kLongestHangMs = 60000;
 
@@ -43,6 +49,8 @@ private:
     UniqueHandle stuck_;
     std::atomic<bool> hangOnGetText_{false};
     std::atomic<bool> hanging_{false};
+    std::atomic<int> queries_{0};
+    int stuckDepth_ = 0;  // the window's thread only
     uint32_t rgb_;
     std::thread thread_;
 };

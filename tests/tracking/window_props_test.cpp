@@ -8,7 +8,6 @@
 
 #include <cstring>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -177,55 +176,6 @@ TEST(ForeignProps, ReadableAndUnreadableDataOfAnotherProcess) {
     EXPECT_EQ(unreadable->Data, 0x10u);
     EXPECT_FALSE(unreadable->DataRead || unreadable->TextRead || unreadable->DataValue);
     EXPECT_STREQ(unreadable->DataText, "");
-}
-
-TEST(PropAccessors, IndexAndSelectorRules) {
-    TWndProps props;
-    EXPECT_FALSE(props.IsValidIndex(0));
-    EXPECT_EQ(props.AddItem(), 0);
-    EXPECT_EQ(props.AddItem(), 1);
-    EXPECT_FALSE(props.IsValidIndex(-1));
-    EXPECT_FALSE(props.IsValidIndex(2));
-    EXPECT_TRUE(props.IsValidIndex(1));
-    ASSERT_TRUE(props.Items[1].Name && props.Items[1].DataText);
-    EXPECT_STREQ(props.Items[1].Name, "");
-
-    for (int field = pfNameIsAtom; field <= pfTextRead; ++field) {
-        props.SetFlag(1, PropField(field), true);
-        EXPECT_TRUE(props.GetFlag(1, PropField(field)));
-        EXPECT_FALSE(props.GetFlag(0, PropField(field)));
-        EXPECT_FALSE(props.GetFlag(2, PropField(field)));
-    }
-    props.SetFlag(-1, pfDataRead, true);
-    props.SetText(1, pfName, "name");
-    props.SetText(1, pfDataText, "text");
-    props.SetText(1, pfData, "ignored");
-    for (int field = pfData; field <= pfExtra; ++field) props.SetValue(1, PropField(field), uint32_t(field) * 11);
-    for (int field : {-1, 3, 4, 9, 100}) {
-        EXPECT_FALSE(props.GetFlag(1, PropField(field)));
-        props.SetValue(1, PropField(field), 999);
-        props.SetFlag(1, PropField(field), false);
-    }
-    props.SetValue(2, pfData, 999);
-    const PropItem& item = props.Items[1];
-    EXPECT_TRUE(item.NameIsAtom && item.DataRead && item.TextRead);
-    EXPECT_STREQ(item.Name, "name");
-    EXPECT_STREQ(item.DataText, "text");
-    EXPECT_EQ(item.Data, 55u);
-    EXPECT_EQ(item.DataValue, 66u);
-    EXPECT_EQ(item.Atom, 77u);
-    EXPECT_EQ(item.Extra, 88u);
-
-    const std::vector<char*> buffers{item.Name, item.DataText};
-    props.ResetItem(1);
-    props.ResetItem(5);
-    EXPECT_FALSE(item.NameIsAtom || item.DataRead || item.TextRead || item.Data || item.DataValue || item.Atom ||
-                 item.Extra);
-    EXPECT_EQ(buffers, (std::vector<char*>{item.Name, item.DataText}));  // the buffers stay, with their text
-    EXPECT_STREQ(item.Name, "name");
-    props.Clear();
-    EXPECT_TRUE(props.Items.empty());
-    EXPECT_FALSE(props.IsValidIndex(0));
 }
 
 TEST(PropsOwner, TrackerCreatesRefillsAndClearsItsLists) {

@@ -3,6 +3,7 @@
 #include "tracking/window_info.h"
 #include "tests/support/process_usage.h"
 #include "tests/support/child_process.h"
+#include "tests/support/hung_window.h"
 
 #include <gtest/gtest.h>
 
@@ -168,14 +169,18 @@ TEST(Snapshot, NullStaleAndVanishingWindowsGiveEmptyFields) {
 TEST(Snapshot, TextReadsKeepToTheReportedLength) {
     RegisterClasses();
     Window w(Narrow("abcdefghij", WS_POPUP, 0, nullptr, 0, 0, 10, 10, nullptr));
+    TMiscData data;
     SetWindowLongPtrA(w.hwnd, GWLP_USERDATA, 4);
-    EXPECT_EQ(ReadWindowTextA(w.hwnd), "abcd");
-    EXPECT_EQ(ReadWindowTextW(w.hwnd), L"abcd");
+    data.SelectTarget(w.hwnd, nullptr);
+    EXPECT_EQ(data.TextA, "abcd");
+    EXPECT_EQ(data.TextW, L"abcd");
     SetWindowLongPtrA(w.hwnd, GWLP_USERDATA, 0x7FFFFFFF);  // more than can be had
-    EXPECT_EQ(ReadWindowTextA(w.hwnd), "");
-    EXPECT_EQ(ReadWindowTextW(w.hwnd), L"");
+    data.SelectTarget(w.hwnd, nullptr);
+    EXPECT_EQ(data.TextA, "");
+    EXPECT_EQ(data.TextW, L"");
     SetWindowLongPtrA(w.hwnd, GWLP_USERDATA, 0);
-    EXPECT_EQ(ReadWindowTextA(w.hwnd), "abcdefghij");
+    data.SelectTarget(w.hwnd, nullptr);
+    EXPECT_EQ(data.TextA, "abcdefghij");
 }
 
 TEST(Snapshot, ClassNamesOnBothPlatformPaths) {
@@ -197,56 +202,25 @@ TEST(Snapshot, ClassNamesOnBothPlatformPaths) {
     EXPECT_EQ(ReadClassNameW(nullptr), L"");
 }
 
-// An edit window on a thread that takes no messages until released, and then
-// spends 400 ms in each WM_GETTEXT before it writes the text.
-class SluggishWindow {
-public:
-    SluggishWindow() {
-        thread_.reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
-        WaitForSingleObject(created_.get(), 30000);
-    }
-    SluggishWindow(const SluggishWindow&) = delete;
-    SluggishWindow& operator=(const SluggishWindow&) = delete;
-    ~SluggishWindow() {
-        Release();
-        PostMessageA(hwnd_, WM_CLOSE, 0, 0);
-        WaitForSingleObject(thread_.get(), 30000);
-    }
-    HWND hwnd() const { return hwnd_; }
-    void Release() { SetEvent(release_.get()); }
-
-private:
-    static DWORD WINAPI Run(void* param) {
-        auto* self = static_cast<SluggishWindow*>(param);
-        // Shown without activation, so that no other thread is sent a message.
-        self->hwnd_ = CreateWindowExA(WS_EX_NOACTIVATE, "EDIT", "sluggish", WS_POPUP, 0, 0, 40, 20, nullptr, nullptr,
-                                      nullptr, nullptr);
-        ShowWindow(self->hwnd_, SW_SHOWNA);
-        previous_ = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrA(self->hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SlowProc)));
-        SetEvent(self->created_.get());
-        WaitForSingleObject(self->release_.get(), 30000);
-        MSG msg;
-        while (IsWindow(self->hwnd_) && GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
-        return 0;
-    }
-    static LRESULT CALLBACK SlowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_GETTEXT) Sleep(400);
-        return CallWindowProcA(previous_, hwnd, message, wParam, lParam);
-    }
-    static inline WNDPROC previous_ = nullptr;
-    HWND hwnd_ = nullptr;
-    UniqueHandle created_{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
-    UniqueHandle release_{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
-    UniqueHandle thread_;
-};
-
-TEST(Snapshot, TargetThatDoesNotAnswerCostsOneBoundedWait) {
-    SluggishWindow window;
+// Each question to a target that does not answer costs a wait; once one
+// went unanswered the tracker must ask nothing more. The target counts the
+// questions it takes, so the load on the machine cannot make a good tracker
+// fail (a question taken too late is not counted at all).
+TEST(Snapshot, TargetThatDoesNotAnswerIsAskedNothingMoreAndItsLateAnswerHarmsNothing) {
+    HungWindow window(0, 0, 40, 20, 0x808080, "hung target");
     TMiscData data;
-    DWORD start = GetTickCount();
+    int before = window.QueriesTaken();
     data.SelectTarget(window.hwnd(), nullptr);
-    EXPECT_LT(GetTickCount() - start, 600u);  // one timeout, not one per query
+    // cppcheck-suppress duplicateExpression ; the selection asked the target in between
+    EXPECT_GE(window.QueriesTaken() - before, 6) << "an answering target is asked for both texts, their lengths "
+                                                    "and both icons";
+    EXPECT_EQ(data.TextA, "hung target");
+
+    ASSERT_TRUE(window.Start(HungWindow::Hang::Now));
+    before = window.QueriesTaken();
+    data.SelectTarget(window.hwnd(), nullptr);
+    ASSERT_TRUE(window.Release());
+    EXPECT_LE(window.QueriesTaken() - before, 1) << "questions after the first went unanswered";
     EXPECT_TRUE(data.TextA.empty() && data.TextW.empty() && !data.Snapshot.BigIcon);
     char className[64] = {};
     GetClassNameA(window.hwnd(), className, sizeof className);
@@ -254,16 +228,14 @@ TEST(Snapshot, TargetThatDoesNotAnswerCostsOneBoundedWait) {
     EXPECT_NE(data.Snapshot.Style & WS_VISIBLE, 0u);
     EXPECT_NE(data.Snapshot.ThreadID, GetCurrentThreadId());
 
-    // Answering, but busy in WM_GETTEXT past the timeout: the text is written
-    // afterwards into the buffer the thread was given, which must still be there.
-    window.Release();
-    DWORD_PTR ignored;
-    SendMessageTimeoutA(window.hwnd(), WM_NULL, 0, 0, 0, 5000, &ignored);
-    start = GetTickCount();
+    // Answering the length, then stuck in WM_GETTEXT: once released it writes
+    // the text into the buffer it was given, which must still be there.
+    before = window.QueriesTaken();
+    ASSERT_TRUE(window.Start(HungWindow::Hang::OnGetText));
     data.SelectTarget(window.hwnd(), nullptr);
-    EXPECT_LT(GetTickCount() - start, 600u);
     EXPECT_TRUE(data.TextW.empty());
-    Sleep(600);
+    ASSERT_TRUE(window.Release());
+    EXPECT_LE(window.QueriesTaken() - before, 2) << "questions after the unanswered text";
     EXPECT_TRUE(HeapsIntact());
 }
 
@@ -280,64 +252,34 @@ TEST(Snapshot, ForeignWindowIsReadAcrossProcesses) {
     EXPECT_EQ(data.Snapshot.ClientRect.right, 120);
 }
 
-// The clipboard, opened for a window of this test.
-class Clipboard : public ::testing::Test {
-protected:
-    Window owner{CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr)};
-    UINT privateFormat = RegisterClipboardFormatA("Pixmerle.Private");
-
-    void Put(UINT format, const std::string& text) {
+// A selection, as every drag over a window makes one, leaves the clipboard alone.
+TEST(Snapshot, SelectionLeavesTheClipboardAsItWas) {
+    RegisterClasses();
+    Window owner(CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr));
+    Window target(Narrow("selected text", WS_POPUP, 0, nullptr, 0, 0, 10, 10, nullptr));
+    const auto text = [&]() -> std::string {
+        ClipboardSession clipboard(owner.hwnd);
+        if (!clipboard) return "<not open>";
+        GlobalLockGuard<const char> data(GetClipboardData(CF_TEXT));
+        return data ? data.get() : "";
+    };
+    {
         ClipboardSession clipboard(owner.hwnd);
         ASSERT_TRUE(clipboard);
         EmptyClipboard();
-        UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE, text.size() + 1));
+        UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE, 7));
         {
             GlobalLockGuard<char> data(block.get());
             ASSERT_TRUE(data);
-            memcpy(data.get(), text.c_str(), text.size() + 1);
+            memcpy(data.get(), "before", 7);
         }
-        if (SetClipboardData(format, block.get())) block.release();
+        ASSERT_TRUE(SetClipboardData(CF_TEXT, block.get()));
+        block.release();
     }
-    std::string Text(UINT format) {
-        ClipboardSession clipboard(owner.hwnd);
-        if (!clipboard) return "<not open>";
-        GlobalLockGuard<const void> data(GetClipboardData(format));
-        if (!data) return {};
-        return format == CF_UNICODETEXT ? ToAnsi(static_cast<const wchar_t*>(data.get()))
-                                        : static_cast<const char*>(data.get());
-    }
-};
-
-TEST_F(Clipboard, WritersNeedTextAndTheirFormatAlreadyOffered) {
-    Put(CF_TEXT, "before");
-    EXPECT_FALSE(CopyTextA(owner.hwnd, ""));
-    EXPECT_FALSE(CopyTextW(owner.hwnd, L""));
-    EXPECT_EQ(Text(CF_TEXT), "before");
-
-    Put(privateFormat, "mine");
-    EXPECT_FALSE(CopyTextA(owner.hwnd, "new"));
-    EXPECT_FALSE(CopyTextW(owner.hwnd, L"new"));
-    EXPECT_FALSE(IsClipboardFormatAvailable(CF_TEXT));
-    EXPECT_EQ(Text(privateFormat), "mine");
-
-    Put(CF_TEXT, "before");
-    EXPECT_TRUE(CopyTextA(owner.hwnd, "narrow text"));
-    EXPECT_EQ(Text(CF_TEXT), "narrow text");
-    EXPECT_TRUE(CopyTextW(owner.hwnd, L"wide text \u00e9"));
-    EXPECT_EQ(Text(CF_UNICODETEXT), ToAnsi(L"wide text \u00e9"));
-    EXPECT_EQ(GetClipboardOwner(), owner.hwnd);
-}
-
-TEST_F(Clipboard, SelectionCopiesTheTargetTextWhenAsked) {
-    RegisterClasses();
-    Window target(Narrow("copied on select", WS_POPUP, 0, nullptr, 0, 0, 10, 10, nullptr));
-    Put(CF_TEXT, "before");
     TMiscData data;
     data.SelectTarget(target.hwnd, owner.hwnd);
-    EXPECT_EQ(Text(CF_TEXT), "before");
-    data.CopyTextOnSelect = true;
-    data.SelectTarget(target.hwnd, owner.hwnd);
-    EXPECT_EQ(Text(CF_UNICODETEXT), "copied on select");
+    EXPECT_EQ(data.TextA, "selected text");
+    EXPECT_EQ(text(), "before");
 }
 
 }  // namespace

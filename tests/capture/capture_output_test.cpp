@@ -1,0 +1,242 @@
+// What a capture gives in the mode the program runs in: built into the BMP
+// program (capture_tests, no PNG library beside it) and into the PNG
+// program (png_output_tests, the real libpng.dll beside it), so that every
+// case runs once in each mode.
+#include "capture/screen_shot.h"
+#include "tests/support/bmp_file.h"
+#include "tests/support/capture_file.h"
+#include "tests/support/capture_name.h"
+#include "tests/support/pattern_window.h"
+#include "tests/support/save_dialog.h"
+#include "tests/support/screen.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+namespace {
+
+struct OutputFormat {
+    bool png;
+    const char* extension;
+    const char* filter;          // the save dialog's one file type
+    const char* otherExtension;  // of the other format
+};
+
+const OutputFormat kFormat = PIXMERLE_PNG_MODE ? OutputFormat{true, "png", "PNG files", "bmp"}
+                                               : OutputFormat{false, "bmp", "Bitmap files", "png"};
+
+// The format of a file by its first bytes.
+std::string ContentFormat(const std::string& path) {
+    const std::vector<uint8_t> bytes = ReadWholeFile(path);
+    if (bytes.size() >= 8 && bytes[0] == 0x89 && bytes[1] == 'P' && bytes[2] == 'N' && bytes[3] == 'G') return "png";
+    if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') return "bmp";
+    return "neither";
+}
+
+// A file of the mode's format showing the whole pattern window; empty when it does.
+std::string FileOfWindowMismatch(const std::string& path, const PatternWindow& window) {
+    if (ContentFormat(path) != kFormat.extension) return path + " is not a " + kFormat.extension + " file";
+    return CaptureFileMismatch(path, window.width(), window.height(),
+                               [&window](int x, int y) { return window.ColourAt(x, y); });
+}
+
+class CaptureOutput : public ::testing::TestWithParam<OutputFormat> {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(shot.PngAvailable, GetParam().png) << "this program runs in the wrong capture mode";
+    }
+    TScreenShot shot;
+    TempDir dir;
+};
+
+// A window wholly or partly on the screen: the file holds exactly its
+// on-screen part, upright and not mirrored.
+TEST_P(CaptureOutput, FileHoldsTheWindowsOnScreenPixels) {
+    const int screenWidth = ScreenWidth(), screenHeight = ScreenHeight();
+    struct Placement {
+        const char* what;
+        int x, y, width, height;
+        int shownX, shownY, shownWidth, shownHeight;  // the part on the screen, in window coordinates
+    };
+    const Placement placements[] = {
+        {"whole, odd width", 60, 50, 121, 77, 0, 0, 121, 77},
+        {"one pixel wide", 300, 100, 1, 40, 0, 0, 1, 40},
+        {"over the top-left corner", -30, -20, 100, 60, 30, 20, 70, 40},
+        {"over the bottom-right corner", screenWidth - 50, screenHeight - 10, 80, 40, 0, 0, 50, 10},
+    };
+    for (const Placement& p : placements) {
+        SCOPED_TRACE(p.what);
+        PatternWindow window(p.x, p.y, p.width, p.height);
+        ASSERT_TRUE(shot.CaptureWindow(window.hwnd()));
+        const std::string path = dir.file(std::string("capture.") + GetParam().extension);
+        ASSERT_TRUE(shot.SaveToFileAndFree(path.c_str()));
+        EXPECT_EQ(shot.Image, nullptr);
+        EXPECT_EQ(ContentFormat(path), GetParam().extension);
+        EXPECT_EQ(CaptureFileMismatch(path, p.shownWidth, p.shownHeight,
+                                      [&](int x, int y) {
+                                          return PatternWindow::ColourAt(x + p.shownX, y + p.shownY, p.width,
+                                                                         p.height);
+                                      }),
+                  "");
+    }
+}
+
+// Whatever makes a window give no picture, the capture fails, gives back
+// the image held from the capture before, and writes no file.
+TEST_P(CaptureOutput, WindowThatCannotBeCapturedGivesNothingAndReleasesTheHeldImage) {
+    EXPECT_EQ(shot.Image, nullptr) << "a new object holds an image";
+    const int screenWidth = ScreenWidth(), screenHeight = ScreenHeight();
+    struct Uncapturable {
+        const char* what;
+        std::function<std::unique_ptr<PatternWindow>(HWND&)> make;  // sets the handle to capture
+    };
+    const auto placed = [](int x, int y, int width, int height) {
+        return [=](HWND& target) {
+            auto window = std::make_unique<PatternWindow>(x, y, width, height);
+            target = window->hwnd();
+            return window;
+        };
+    };
+    const Uncapturable cases[] = {
+        {"no window", [](HWND& target) { target = nullptr; return nullptr; }},
+        {"a destroyed window",
+         [](HWND& target) {
+             PatternWindow gone(10, 10, 40, 40);
+             target = gone.hwnd();
+             return nullptr;
+         }},
+        {"a hidden window",
+         [](HWND& target) {
+             auto window = std::make_unique<PatternWindow>(10, 10, 40, 40);
+             ShowWindow(window->hwnd(), SW_HIDE);
+             target = window->hwnd();
+             return window;
+         }},
+        {"a window of zero size", placed(10, 10, 0, 0)},
+        {"a window right of the screen", placed(screenWidth + 100, 10, 40, 40)},
+        {"a window ending at the screen's left edge", placed(-40, 10, 40, 40)},
+        {"a window ending at the screen's top edge", placed(10, -40, 40, 40)},
+        {"a window starting at the screen's bottom edge", placed(10, screenHeight, 40, 40)},
+    };
+    PatternWindow good(100, 100, 30, 20);
+    for (const Uncapturable& c : cases) {
+        SCOPED_TRACE(c.what);
+        HWND target = nullptr;
+        const std::unique_ptr<PatternWindow> window = c.make(target);
+        ASSERT_TRUE(shot.CaptureWindow(good.hwnd()));
+        const HANDLE held = shot.Image;
+        EXPECT_FALSE(shot.CaptureWindow(target));
+        EXPECT_EQ(shot.Image, nullptr);
+        EXPECT_FALSE(shot.ImageIsBitmap);
+        EXPECT_EQ(shot.ImageWidth, 0);
+        EXPECT_EQ(shot.ImageHeight, 0);
+        if (GetParam().png)
+            EXPECT_EQ(GetObjectType(held), 0u) << "the held bitmap was not deleted";
+        else
+            EXPECT_EQ(GlobalSize(held), 0u) << "the held DIB was not freed";
+        EXPECT_FALSE(shot.SaveToFile(dir.file("nothing").c_str()));
+        EXPECT_FALSE(shot.CaptureToFolder(target, dir.path().c_str()));
+        EXPECT_EQ(dir.Files(), std::vector<std::string>{});
+    }
+}
+
+TEST_P(CaptureOutput, FolderWithAndWithoutSeparatorGetsTimeOrderedNames) {
+    PatternWindow window(80, 80, 64, 48);
+    SYSTEMTIME before;
+    GetLocalTime(&before);
+    ASSERT_TRUE(shot.CaptureToFolder(window.hwnd(), dir.path().c_str()));
+    Sleep(20);
+    ASSERT_TRUE(shot.CaptureToFolder(window.hwnd(), (dir.path() + "\\").c_str()));
+    Sleep(20);
+    std::string slashed = dir.path();
+    for (char& c : slashed)
+        if (c == '\\') c = '/';
+    ASSERT_TRUE(shot.CaptureToFolder(window.hwnd(), (slashed + "/").c_str()));
+    SYSTEMTIME after;
+    GetLocalTime(&after);
+    EXPECT_EQ(shot.Image, nullptr);
+
+    const auto files = dir.Files();
+    ASSERT_EQ(files.size(), 3u);
+    uint64_t previous = 0;
+    for (const auto& name : files) {
+        ASSERT_TRUE(IsCaptureName(name, GetParam().extension)) << name;
+        EXPECT_EQ(FileOfWindowMismatch(dir.file(name), window), "");
+        const uint64_t stamp = Ticks(TimeOfCaptureName(name));
+        EXPECT_GE(stamp, Ticks(before) - Ticks(before) % 10000);
+        EXPECT_LE(stamp, Ticks(after));
+        EXPECT_GT(stamp, previous) << "names sort in the order taken";
+        previous = stamp;
+    }
+}
+
+TEST_P(CaptureOutput, MissingOrOverlongFolderGivesFalseAndHoldsNothing) {
+    PatternWindow window(80, 80, 64, 48);
+    EXPECT_FALSE(shot.CaptureToFolder(window.hwnd(), dir.file("missing").c_str()));
+    EXPECT_EQ(shot.Image, nullptr);
+    const std::string overlong = dir.path() + "\\" + std::string(300, 'a');
+    EXPECT_FALSE(shot.CaptureToFolder(window.hwnd(), overlong.c_str()));
+    EXPECT_EQ(shot.Image, nullptr);
+    EXPECT_TRUE(dir.Files().empty());
+    EXPECT_FALSE(PathExists(dir.file("missing")));
+    EXPECT_FALSE(shot.SaveWithDialog()) << "a save dialog without an image";
+}
+
+// The dialog offers the mode's one file type, adds its extension to a bare
+// name, replaces an existing file without asking, and a name with the
+// other format's extension still gets the mode's content.
+TEST_P(CaptureOutput, SaveDialogOffersTheModesFormatAndTheModeDecidesTheContent) {
+    PatternWindow window(90, 70, 50, 30);
+    SaveDialogOwner = window.hwnd();
+    const std::string chosen = dir.file(std::string("chosen.") + GetParam().extension);
+    {
+        FILE* existing = std::fopen(chosen.c_str(), "wb");
+        ASSERT_NE(existing, nullptr);
+        std::fputs(std::string(100000, 'x').c_str(), existing);
+        std::fclose(existing);
+    }
+    {
+        SaveDialogAnswer answer(window.hwnd(), dir.file("chosen"));
+        shot.CaptureAndSaveAs(window.hwnd());
+        const SaveDialogSeen seen = answer.Result();
+        EXPECT_TRUE(seen.appeared);
+        EXPECT_TRUE(seen.ownedByOwner);
+        EXPECT_EQ(seen.filterCount, 1);
+        EXPECT_EQ(seen.filter, GetParam().filter);
+    }
+    EXPECT_EQ(shot.Image, nullptr);
+    EXPECT_EQ(FileOfWindowMismatch(chosen, window), "");
+    PumpMessages(300);  // repaint what the closed dialog covered
+
+    const std::string other = std::string("named.") + GetParam().otherExtension;
+    {
+        // Quoted, as a user types a name the dialog must take as it stands.
+        SaveDialogAnswer answer(window.hwnd(), "\"" + dir.file(other) + "\"");
+        shot.CaptureAndSaveAs(window.hwnd());
+        EXPECT_TRUE(answer.Result().appeared);
+    }
+    EXPECT_EQ(FileOfWindowMismatch(dir.file(other), window), "");
+    EXPECT_EQ(dir.Files(), (std::vector<std::string>{std::string("chosen.") + GetParam().extension, other}));
+    EXPECT_EQ(shot.Image, nullptr);
+}
+
+TEST_P(CaptureOutput, CancellingTheSaveDialogWritesNothing) {
+    PatternWindow window(80, 80, 64, 48);
+    SaveDialogOwner = window.hwnd();
+    SaveDialogAnswer answer(window.hwnd(), "");
+    shot.CaptureAndSaveAs(window.hwnd());
+    EXPECT_TRUE(answer.Result().appeared);
+    EXPECT_EQ(shot.Image, nullptr);
+    EXPECT_TRUE(dir.Files().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(InThisProgramsMode, CaptureOutput, ::testing::Values(kFormat),
+                         [](const ::testing::TestParamInfo<OutputFormat>& format) {
+                             return std::string(format.param.png ? "Png" : "Bmp");
+                         });
+
+}  // namespace
