@@ -64,27 +64,6 @@ TEST_F(CaptureBmp, FileLayoutFollowsTheDisplayDepth) {
     EXPECT_EQ(bmp.bytes.size(), layout->fileSize);
 }
 
-TEST_F(CaptureBmp, EightBitFilesCarryTheSystemPalette) {
-    if (ScreenBitsPerPixel() != 8)
-        GTEST_SKIP() << "a display of " << ScreenBitsPerPixel() << " bits per pixel has no system palette to check";
-    PALETTEENTRY system[256] = {};
-    {
-        WindowDc screen(nullptr);
-        ASSERT_EQ(GetSystemPaletteEntries(screen.get(), 0, 256, system), 256u);
-    }
-    PatternWindow window(60, 50, 40, 30);
-    BmpFile bmp;
-    ASSERT_NO_FATAL_FAILURE(CaptureToBmp(window.hwnd(), bmp));
-    ASSERT_EQ(bmp.colourTable.size(), 256u);
-    int different = 0;
-    for (size_t i = 0; i < 256; ++i) {
-        const uint32_t expected = uint32_t(system[i].peRed) << 16 | uint32_t(system[i].peGreen) << 8 | system[i].peBlue;
-        if (bmp.colourTable[i] != expected && ++different <= 5)
-            ADD_FAILURE() << "entry " << i << " is " << std::hex << bmp.colourTable[i] << " not " << expected;
-    }
-    EXPECT_EQ(different, 0);
-}
-
 TEST_F(CaptureBmp, CoveredWindowIsCapturedWithWhatCoversIt) {
     PatternWindow window(200, 200, 80, 80);
     SolidWindow cover(240, 240, 100, 100, 0x00FFFF);

@@ -42,16 +42,20 @@ imports=$("$objdump" -p "$unpacked/libpng.dll" | awk '/DLL Name:/ {print tolower
 . "$here/scripts/wine-env"
 export DISPLAY=${PIXMERLE_DISPLAY_24:?run through scripts/test}
 export WINEPREFIX=${PIXMERLE_PREFIX:-$build/wine/prefix-24}
+# capture_with DIR LIBPNG KIND [HOST [PLUGIN_FILE]]: the demo run by the
+# simulated host (OllyDbg 1.10 unless named) from that installation.
 capture_with() {
-  local host=$1 with_libpng=$2 kind=$3 captures written name
+  local host=$1 with_libpng=$2 kind=$3 kind_of_host=${4:-ollydbg} plugin=${5:-Pixmerle_1_1_7.dll} captures written name
   rm -rf "$host"
   mkdir -p "$host/plugins" "$host/captures"
   cp "$simulator" "$host/host.exe"
-  cp "$unpacked/Pixmerle_1_1_7.dll" "$host/plugins/"
+  # x32dbg.exe has its debugger DLL beside it.
+  [ "$kind_of_host" = x32dbg ] && cp "$build/x32dbg.dll" "$host/"
+  cp "$unpacked/$plugin" "$host/plugins/"
   [ "$with_libpng" = yes ] && cp "$unpacked/libpng.dll" "$host/"
   captures="Z:$(echo "$host/captures" | tr / '\\')"
-  written=$(cd "$host" && wine host.exe --plugin 'plugins\Pixmerle_1_1_7.dll' --demo "$captures" </dev/null 2>/dev/null |
-            tr -d '\r' | tail -n 1) || true
+  written=$(cd "$host" && wine host.exe --host "$kind_of_host" --plugin "plugins\\$plugin" --demo "$captures" \
+              </dev/null 2>/dev/null | tr -d '\r' | tail -n 1) || true
   name=${written##*\\}
   if [ -z "$name" ] || [ ! -s "$host/captures/$name" ]; then
     fail "no capture written (libpng: $with_libpng): ${written:-nothing printed}"
@@ -66,6 +70,9 @@ capture_with() {
 }
 capture_with "$work/host-with-libpng" yes png
 capture_with "$work/host-without-libpng" no bmp
+capture_with "$work/x32dbg" yes png x32dbg Pixmerle.dp32
+capture_with "$work/ollydbg2" yes png ollydbg2
+capture_with "$work/immunity" no bmp immunity
 
 if [ "$failures" -gt 0 ]; then
   echo "$failures check(s) failed"
