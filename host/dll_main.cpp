@@ -1,5 +1,6 @@
 #include "host/library.h"
 
+// cppcheck-suppress constParameter ; the signature Windows calls
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     try {
         switch (reason) {
