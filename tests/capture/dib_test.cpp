@@ -218,7 +218,7 @@ namespace {
 // writes go into a folder of this run's own, and a failure counts only when
 // the file shows that the disk ran out: it was made and holds a part of the
 // bytes. Should another run free or take space at the wrong moment, the
-// write is tried again.
+// write is tried again, a few times, with a pause between.
 TEST(WriteBmpFullDisk, ShortWriteIsAFailureAndTheNextWriteSucceeds) {
     const std::string smallDisk = SmallDiskFolder();
     if (smallDisk.empty()) GTEST_SKIP() << "no small file system mounted (run through scripts/test as root)";
@@ -230,7 +230,8 @@ TEST(WriteBmpFullDisk, ShortWriteIsAFailureAndTheNextWriteSucceeds) {
     constexpr size_t kWhole = 54 + 400 * 400 * 4;
     bool cutShort = false;
     std::string fillProblem;
-    for (int attempt = 0; attempt < 3 && !cutShort; ++attempt) {
+    for (int attempt = 0; attempt < 8 && !cutShort; ++attempt) {
+        if (attempt > 0) Sleep(100);  // let the other run's write end
         DiskFiller filler(folder.path(), 8192);
         if (!filler.filled()) {
             fillProblem = filler.problem();
