@@ -218,7 +218,7 @@ namespace {
 // writes go into a folder of this run's own, and a failure counts only when
 // the file shows that the disk ran out: it was made and holds a part of the
 // bytes. Should another run free or take space at the wrong moment, the
-// write is tried again.
+// write is tried again, a few times, with a pause between.
 TEST(WriteBmpFullDisk, ShortWriteIsAFailureAndTheNextWriteSucceeds) {
     const std::string smallDisk = SmallDiskFolder();
     if (smallDisk.empty()) GTEST_SKIP() << "no small file system mounted (run through scripts/test as root)";
@@ -229,11 +229,12 @@ TEST(WriteBmpFullDisk, ShortWriteIsAFailureAndTheNextWriteSucceeds) {
     ASSERT_TRUE(dib);
     constexpr size_t kWhole = 54 + 400 * 400 * 4;
     bool cutShort = false;
-    std::string fillProblem;
-    for (int attempt = 0; attempt < 3 && !cutShort; ++attempt) {
+    std::string attempts;
+    for (int attempt = 0; attempt < 8 && !cutShort; ++attempt) {
+        if (attempt > 0) Sleep(100);  // let the other run's write end
         DiskFiller filler(folder.path(), 8192);
         if (!filler.filled()) {
-            fillProblem = filler.problem();
+            attempts += " [" + filler.problem() + "]";
             continue;
         }
         const std::string path = folder.path() + "\\too-big-" + std::to_string(attempt) + ".bmp";
@@ -246,9 +247,10 @@ TEST(WriteBmpFullDisk, ShortWriteIsAFailureAndTheNextWriteSucceeds) {
             EXPECT_EQ(result, 4u);
             cutShort = written > 0 && written < kWhole;
         }
+        attempts += " [" + std::to_string(written) + " bytes written]";
         EXPECT_TRUE(DeleteFileA(path.c_str())) << "the file was left open";
     }
-    EXPECT_TRUE(cutShort) << "no write was cut short by the full disk; " << fillProblem;
+    EXPECT_TRUE(cutShort) << "no write was cut short by the full disk:" << attempts;
 
     TempDir good;
     const std::string path = good.file("after.bmp");

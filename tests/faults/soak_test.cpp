@@ -112,8 +112,10 @@ void Report(const char* phase, const Usage& before, const Usage& after, DWORD si
     std::printf("soak %-10s %s -> %s (%lu ms)\n", phase, Describe(before).c_str(), Describe(after).c_str(),
                 static_cast<unsigned long>(GetTickCount() - since));
     std::fflush(stdout);
-    EXPECT_EQ(after.gdiObjects, before.gdiObjects) << phase;
-    EXPECT_EQ(after.kernelHandles, before.kernelHandles) << phase;
+    // Nothing may grow; Wine now and then gives back an object of its own
+    // that it made lazily during the warm-up.
+    EXPECT_LE(after.gdiObjects, before.gdiObjects) << phase;
+    EXPECT_LE(after.kernelHandles, before.kernelHandles) << phase;
     EXPECT_LT(after.privateBytes, before.privateBytes + kPrivateSlack) << phase;
 }
 

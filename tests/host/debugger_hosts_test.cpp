@@ -27,19 +27,6 @@ __declspec(dllexport) HWND hwollymain = nullptr;
 
 namespace {
 
-struct X32dbgInit {
-    int pluginHandle;
-    int sdkVersion;
-    int pluginVersion;
-    char pluginName[256];
-};
-struct X32dbgSetup {
-    HWND hwndDlg;
-    int hMenu, hMenuDisasm, hMenuDump, hMenuStack;
-};
-struct X32dbgMenuEntry {
-    int hEntry;
-};
 using PluginInit = bool(__cdecl*)(X32dbgInit*);
 using PluginSetup = void(__cdecl*)(X32dbgSetup*);
 using PluginStop = bool(__cdecl*)();
@@ -129,7 +116,8 @@ TEST(X32dbgHost, InitSetupMenuAndStopInTheDebuggersOrderAndOutOfIt) {
 
     const auto addMenu = Export<AddPluginMenuFn>(debugger.get(), "simulator_add_plugin_menu");
     ASSERT_NE(addMenu, nullptr);
-    X32dbgSetup menus{gui.hwnd(), addMenu(7, "main"), addMenu(7, "disasm"), addMenu(7, "dump"), addMenu(7, "stack")};
+    X32dbgSetup menus{gui.hwnd(), addMenu(7, "main"), addMenu(7, "disasm"), addMenu(7, "dump"), addMenu(7, "stack"),
+                      addMenu(7, "graph"), addMenu(7, "memory map"), addMenu(7, "symbols")};
     EXPECT_EQ(OwnerOfDialogFrom([&] { menuEntry(18, &capture); }, 1500), kNoDialog) << "a menu before setup";
     setup(&menus);
     const std::vector<RecordedEntry> main = EntriesOf(debugger.get(), menus.hMenu);

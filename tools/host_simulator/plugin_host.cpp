@@ -23,20 +23,7 @@ using PeidJob = int(__cdecl*)(HWND mainWindow, char* fileName, DWORD reserved, v
 using QuickUnpackStart = INT_PTR(__stdcall*)(DWORD value);
 using FourthHostStart = int(__stdcall*)(HWND window);
 
-// x64dbg's plug-in structures and entry points.
-struct X32dbgInit {
-    int pluginHandle;
-    int sdkVersion;
-    int pluginVersion;
-    char pluginName[256];
-};
-struct X32dbgSetup {
-    HWND hwndDlg;
-    int hMenu, hMenuDisasm, hMenuDump, hMenuStack, hMenuGraph, hMenuMemmap, hMenuSymmod;
-};
-struct X32dbgMenuEntry {
-    int hEntry;
-};
+// x64dbg's plug-in entry points.
 using X32dbgPluginInit = bool(__cdecl*)(X32dbgInit*);
 using X32dbgPluginSetup = void(__cdecl*)(X32dbgSetup*);
 using X32dbgPluginStop = bool(__cdecl*)();

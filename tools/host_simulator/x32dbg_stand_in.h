@@ -10,6 +10,21 @@ constexpr int kMenuEntryCallback = 18;  // CB_MENUENTRY
 
 using PluginCallback = void(__cdecl*)(int type, void* info);
 
+// x64dbg's plug-in structures, as its SDK lays them out.
+struct X32dbgInit {
+    int pluginHandle;
+    int sdkVersion;
+    int pluginVersion;
+    char pluginName[256];
+};
+struct X32dbgSetup {
+    HWND hwndDlg;
+    int hMenu, hMenuDisasm, hMenuDump, hMenuStack, hMenuGraph, hMenuMemmap, hMenuSymmod;
+};
+struct X32dbgMenuEntry {
+    int hEntry;
+};
+
 struct RecordedEntry {
     int menu;
     int entry;  // -1 for a separator
