@@ -20,7 +20,7 @@ HWND Child(HWND parent, int x, int y, int width, int height, DWORD style = WS_VI
 
 // A child window of a tree hung on a top-level window at (100, 100),
 // 400 x 300; coordinates are the parent's client coordinates.
-struct ChildSpec {
+struct ChildPlan {
     int parent;  // index of an earlier child, or -1 for the top-level window
     int x, y, width, height;
     DWORD style;
@@ -30,7 +30,7 @@ constexpr DWORD kShown = WS_VISIBLE;
 
 struct TreeCase {
     const char* what;
-    std::vector<ChildSpec> tree;
+    std::vector<ChildPlan> tree;
     std::vector<std::pair<POINT, int>> expected;  // screen point, the child found there (or kTop, kNone)
 };
 
@@ -56,9 +56,9 @@ TEST(WindowTree, PointFindsTheSmallestWindowContainingIt) {
         SCOPED_TRACE(c.what);
         PatternWindow top(100, 100, 400, 300);
         std::vector<HWND> children;
-        for (const ChildSpec& spec : c.tree) {
-            const HWND parent = spec.parent == kTop ? top.hwnd() : children[size_t(spec.parent)];
-            children.push_back(Child(parent, spec.x, spec.y, spec.width, spec.height, spec.style));
+        for (const ChildPlan& planned : c.tree) {
+            const HWND parent = planned.parent == kTop ? top.hwnd() : children[size_t(planned.parent)];
+            children.push_back(Child(parent, planned.x, planned.y, planned.width, planned.height, planned.style));
             ASSERT_NE(children.back(), nullptr);
         }
         PumpMessages(50);
