@@ -10,6 +10,10 @@ HANDLE Context(INT_PTR value) { return reinterpret_cast<HANDLE>(value); }
 // systems before Windows 10 version 1703 (and Wine) know alone.
 const INT_PTR kPerMonitorContexts[] = {-4, -3};
 
+// A scope inside another on the same thread (the drag's outline inside the
+// drag) finds the thread switched already and leaves it alone.
+thread_local bool threadSwitched = false;
+
 SetThreadContextFn BoundSetThreadContext() {
     static const SetThreadContextFn function = [] {
         const HMODULE user32 = GetModuleHandleA("user32.dll");
@@ -24,13 +28,18 @@ SetThreadContextFn BoundSetThreadContext() {
 
 PerMonitorDpiScope::PerMonitorDpiScope() noexcept {
     const SetThreadContextFn setContext = BoundSetThreadContext();
-    if (!setContext) return;
+    if (!setContext || threadSwitched) return;
     for (INT_PTR context : kPerMonitorContexts) {
         previous_ = setContext(Context(context));
-        if (previous_) return;
+        if (previous_) {
+            threadSwitched = true;
+            return;
+        }
     }
 }
 
 PerMonitorDpiScope::~PerMonitorDpiScope() {
-    if (previous_) BoundSetThreadContext()(previous_);
+    if (!previous_) return;
+    BoundSetThreadContext()(previous_);
+    threadSwitched = false;
 }

@@ -2,6 +2,7 @@
 // executable exports its main window as the data symbol hwollymain.
 #include "dialog/about.h"
 #include "dialog/capture_dialog_lifetime.h"
+#include "host/ollydbg2_menu.h"
 #include "host/plugin_info.h"
 
 #include <atomic>
@@ -12,30 +13,8 @@ namespace {
 constexpr int kLowestHostVersion = 201;
 constexpr int kInterfaceVersion = 0x02010001;
 constexpr int kShortName = 32;
-constexpr int kMenuVerify = 0;
-constexpr int kMenuExecute = 1;
-constexpr int kMenuAbsent = 0;
-constexpr int kMenuNormal = 1;
-constexpr int kMenuNoRedraw = 0;
 
 enum MenuAction : ULONG { kActionCapture = 0, kActionHomepage = 1, kActionAbout = 2 };
-
-using MenuFunction = int(__cdecl*)(void* table, wchar_t* name, ULONG index, int mode);
-
-#pragma pack(push, 1)
-struct MenuItem {
-    wchar_t* name;
-    wchar_t* help;
-    int shortcutId;
-    MenuFunction function;
-    MenuItem* submenu;
-    union {
-        ULONG index;
-        HMENU subMenuHandle;
-    };
-};
-#pragma pack(pop)
-static_assert(sizeof(MenuItem) == 6 * sizeof(void*), "OllyDbg 2's t_menu");
 
 std::atomic<bool> initialised{false};
 
@@ -48,22 +27,22 @@ HWND OllyMainWindow() {
 
 int __cdecl RunMenuAction(void* /*table*/, wchar_t* /*name*/, ULONG index, int mode) {
     const bool known = index == kActionCapture || index == kActionHomepage || index == kActionAbout;
-    if (mode == kMenuVerify) return known && initialised ? kMenuNormal : kMenuAbsent;
-    if (mode != kMenuExecute || !known || !initialised) return kMenuNoRedraw;
-    return ShieldHost(kMenuNoRedraw, [index] {
+    if (mode == kOlly2MenuVerify) return known && initialised ? kOlly2MenuNormal : kOlly2MenuAbsent;
+    if (mode != kOlly2MenuExecute || !known || !initialised) return kOlly2MenuNoRedraw;
+    return ShieldHost(kOlly2MenuNoRedraw, [index] {
         switch (index) {
         case kActionCapture: RunCaptureDialog(OllyMainWindow(), 0); break;
         case kActionHomepage: OpenHomepage(); break;
         case kActionAbout: ShowAbout(OllyMainWindow()); break;
         default: break;
         }
-        return kMenuNoRedraw;
+        return kOlly2MenuNoRedraw;
     });
 }
 
 wchar_t* Text(const wchar_t* text) { return const_cast<wchar_t*>(text); }
 
-MenuItem mainMenu[] = {
+Olly2MenuItem mainMenu[] = {
     {Text(L"&Pixmerle 1.1.7"), Text(L"Capture a window to a PNG or BMP file"), 0, RunMenuAction, nullptr,
      {kActionCapture}},
     {Text(L"&Homepage"), Text(L"Open Pixmerle's homepage"), 0, RunMenuAction, nullptr, {kActionHomepage}},
@@ -71,7 +50,7 @@ MenuItem mainMenu[] = {
     {nullptr, nullptr, 0, nullptr, nullptr, {0}},
 };
 
-MenuItem disassemblerMenu[] = {
+Olly2MenuItem disassemblerMenu[] = {
     {Text(L"&Pixmerle 1.1.7"), Text(L"Capture a window to a PNG or BMP file"), 0, RunMenuAction, nullptr,
      {kActionCapture}},
     {nullptr, nullptr, 0, nullptr, nullptr, {0}},

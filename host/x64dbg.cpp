@@ -7,36 +7,13 @@
 #include "dialog/artwork.h"
 #include "dialog/capture_dialog_lifetime.h"
 #include "host/plugin_info.h"
+#include "host/x64dbg_sdk.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstring>
 
 namespace {
-
-// The debugger's structures, laid out as its SDK declares them.
-struct PluginInitStruct {
-    int pluginHandle;
-    int sdkVersion;
-    int pluginVersion;
-    char pluginName[256];
-};
-
-// Only the leading fields: older hosts pass fewer menus after these.
-struct PluginSetupStruct {
-    HWND hwndDlg;
-    int hMenu;
-    int hMenuDisasm;
-};
-
-struct PluginMenuEntryInfo {
-    int hEntry;
-};
-
-struct IconData {
-    const void* data;
-    size_t size;
-};
 
 #ifdef _WIN64
 constexpr char kHostModule[] = "x64dbg.dll";
@@ -52,8 +29,8 @@ enum MenuEntry { kEntryCapture = 0, kEntryHomepage = 1, kEntryAbout = 2, kEntryD
 struct HostFunctions {
     bool(__cdecl* menuAddEntry)(int menu, int entry, const char* title) = nullptr;
     bool(__cdecl* menuAddSeparator)(int menu) = nullptr;
-    void(__cdecl* menuSetIcon)(int menu, const IconData* icon) = nullptr;
-    void(__cdecl* menuEntrySetIcon)(int pluginHandle, int entry, const IconData* icon) = nullptr;
+    void(__cdecl* menuSetIcon)(int menu, const X64dbgIcon* icon) = nullptr;
+    void(__cdecl* menuEntrySetIcon)(int pluginHandle, int entry, const X64dbgIcon* icon) = nullptr;
     void(__cdecl* logPuts)(const char* text) = nullptr;
 };
 
@@ -88,13 +65,13 @@ void AddEntry(int menu, int entry, const char* title) {
     if (menu >= 0 && host.menuAddEntry) host.menuAddEntry(menu, entry, title);
 }
 
-void SetEntryIcon(int entry, const IconData& icon) {
+void SetEntryIcon(int entry, const X64dbgIcon& icon) {
     if (icon.data && host.menuEntrySetIcon) host.menuEntrySetIcon(pluginHandle, entry, &icon);
 }
 
-void AddMenus(const PluginSetupStruct& setup) {
+void AddMenus(const X64dbgSetup& setup) {
     const PngImageBytes png = MenuIconPng();
-    const IconData icon{png.data, png.size};
+    const X64dbgIcon icon{png.data, png.size};
     AddEntry(setup.hMenu, kEntryCapture, "&Pixmerle 1.1.7");
     if (setup.hMenu >= 0 && host.menuAddSeparator) host.menuAddSeparator(setup.hMenu);
     AddEntry(setup.hMenu, kEntryHomepage, "&Homepage");
@@ -122,7 +99,7 @@ void RunMenuEntry(int entry) {
 
 extern "C" {
 
-bool __cdecl pluginit(PluginInitStruct* init) {
+bool __cdecl pluginit(X64dbgInit* init) {
     if (!init || stage == Stage::Initialised || stage == Stage::SetUp) return false;
     return ShieldHost(false, [init] {
         pluginHandle = init->pluginHandle;
@@ -136,7 +113,7 @@ bool __cdecl pluginit(PluginInitStruct* init) {
     });
 }
 
-void __cdecl plugsetup(PluginSetupStruct* setup) {
+void __cdecl plugsetup(X64dbgSetup* setup) {
     if (!setup || stage != Stage::Initialised) return;
     ShieldHost(0, [setup] {
         debuggerWindow = setup->hwndDlg;
@@ -160,7 +137,7 @@ bool __cdecl plugstop() {
     });
 }
 
-void __cdecl CBMENUENTRY(int /*type*/, PluginMenuEntryInfo* info) {
+void __cdecl CBMENUENTRY(int /*type*/, X64dbgMenuEntry* info) {
     // Counted before the stage is read, so that a stop never misses it.
     ++runningActions;
     if (info && stage == Stage::SetUp) {

@@ -2,6 +2,7 @@
 // the real DLL as those debuggers call them: in order, out of order, and
 // with the structures they pass.
 #include "common/handles.h"
+#include "host/ollydbg2_menu.h"
 #include "resources/resource_ids.h"
 #include "tests/support/dialog_driver.h"
 #include "tests/support/pattern_window.h"
@@ -27,24 +28,14 @@ __declspec(dllexport) HWND hwollymain = nullptr;
 
 namespace {
 
-using PluginInit = bool(__cdecl*)(X32dbgInit*);
-using PluginSetup = void(__cdecl*)(X32dbgSetup*);
+using PluginInit = bool(__cdecl*)(X64dbgInit*);
+using PluginSetup = void(__cdecl*)(X64dbgSetup*);
 using PluginStop = bool(__cdecl*)();
-using MenuCallback = void(__cdecl*)(int, X32dbgMenuEntry*);
+using MenuCallback = void(__cdecl*)(int, X64dbgMenuEntry*);
 
-#pragma pack(push, 1)
-struct Olly2Menu {
-    wchar_t* name;
-    wchar_t* help;
-    int shortcutId;
-    int(__cdecl* function)(void*, wchar_t*, ULONG, int);
-    Olly2Menu* submenu;
-    ULONG index;
-};
-#pragma pack(pop)
 using Olly2Query = int(__cdecl*)(int, ULONG*, wchar_t*, wchar_t*);
 using Olly2Init = int(__cdecl*)();
-using Olly2MenuQuery = Olly2Menu*(__cdecl*)(const wchar_t*);
+using Olly2MenuQuery = Olly2MenuItem*(__cdecl*)(const wchar_t*);
 
 // Runs `start` on this thread and gives the owner of the capture dialog it
 // opened (the driver closes it), or -1 when none opened.
@@ -97,13 +88,13 @@ TEST(X32dbgHost, InitSetupMenuAndStopInTheDebuggersOrderAndOutOfIt) {
     SolidWindow gui(20, 20, 200, 120, 0x404040);
 
     // Out of order first: nothing happens and nothing opens.
-    X32dbgMenuEntry capture{0};
+    X64dbgMenuEntry capture{0};
     EXPECT_EQ(OwnerOfDialogFrom([&] { menuEntry(18, &capture); }, 1500), kNoDialog) << "a menu before init";
     setup(nullptr);
     EXPECT_FALSE(init(nullptr));
     EXPECT_TRUE(stop()) << "a stop before init";
 
-    X32dbgInit data{};
+    X64dbgInit data{};
     data.pluginHandle = 7;
     std::strcpy(data.pluginName, "Pixmerle.dp32");
     uint32_t result = 0;
@@ -116,7 +107,7 @@ TEST(X32dbgHost, InitSetupMenuAndStopInTheDebuggersOrderAndOutOfIt) {
 
     const auto addMenu = Export<AddPluginMenuFn>(debugger.get(), "simulator_add_plugin_menu");
     ASSERT_NE(addMenu, nullptr);
-    X32dbgSetup menus{gui.hwnd(), addMenu(7, "main"), addMenu(7, "disasm"), addMenu(7, "dump"), addMenu(7, "stack"),
+    X64dbgSetup menus{gui.hwnd(), addMenu(7, "main"), addMenu(7, "disasm"), addMenu(7, "dump"), addMenu(7, "stack"),
                       addMenu(7, "graph"), addMenu(7, "memory map"), addMenu(7, "symbols")};
     EXPECT_EQ(OwnerOfDialogFrom([&] { menuEntry(18, &capture); }, 1500), kNoDialog) << "a menu before setup";
     setup(&menus);
@@ -135,9 +126,9 @@ TEST(X32dbgHost, InitSetupMenuAndStopInTheDebuggersOrderAndOutOfIt) {
     EXPECT_TRUE(EntriesOf(debugger.get(), menus.hMenuDump).empty());
 
     EXPECT_EQ(OwnerOfDialogFrom([&] { menuEntry(18, &capture); }), gui.hwnd());
-    X32dbgMenuEntry fromDisassembler{disasm[0].entry};
+    X64dbgMenuEntry fromDisassembler{disasm[0].entry};
     EXPECT_EQ(OwnerOfDialogFrom([&] { menuEntry(18, &fromDisassembler); }), gui.hwnd());
-    X32dbgMenuEntry unknown{99};
+    X64dbgMenuEntry unknown{99};
     EXPECT_EQ(OwnerOfDialogFrom([&] { menuEntry(18, &unknown); menuEntry(18, nullptr); }, 1500), kNoDialog);
 
     // The debugger stops the plug-in on a thread of its own while the
@@ -178,8 +169,8 @@ TEST(OllyDbg2Host, QueryInitMenusAndActions) {
     EXPECT_EQ(menu(nullptr), nullptr);
     EXPECT_EQ(menu(L"DUMP"), nullptr);
 
-    Olly2Menu* main = menu(L"MAIN");
-    Olly2Menu* disasm = menu(L"DISASM");
+    Olly2MenuItem* main = menu(L"MAIN");
+    Olly2MenuItem* disasm = menu(L"DISASM");
     ASSERT_TRUE(main && disasm);
     const std::vector<std::wstring> titles{L"&Pixmerle 1.1.7", L"&Homepage", L"&About..."};
     for (size_t i = 0; i < titles.size(); ++i) {

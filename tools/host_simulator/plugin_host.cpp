@@ -1,5 +1,6 @@
 #include "tools/host_simulator/plugin_host.h"
 
+#include "host/ollydbg2_menu.h"
 #include "tools/host_simulator/x32dbg_stand_in.h"
 
 #include <cstdio>
@@ -24,33 +25,19 @@ using QuickUnpackStart = INT_PTR(__stdcall*)(DWORD value);
 using FourthHostStart = int(__stdcall*)(HWND window);
 
 // x64dbg's plug-in entry points.
-using X32dbgPluginInit = bool(__cdecl*)(X32dbgInit*);
-using X32dbgPluginSetup = void(__cdecl*)(X32dbgSetup*);
+using X32dbgPluginInit = bool(__cdecl*)(X64dbgInit*);
+using X32dbgPluginSetup = void(__cdecl*)(X64dbgSetup*);
 using X32dbgPluginStop = bool(__cdecl*)();
 constexpr int kX32dbgPluginHandle = 7;
 
 // OllyDbg 2.01's plug-in interface.
 using Olly2Query = int(__cdecl*)(int version, ULONG* features, wchar_t* name, wchar_t* pluginVersion);
 using Olly2Init = int(__cdecl*)();
-using Olly2MenuFunction = int(__cdecl*)(void* table, wchar_t* name, ULONG index, int mode);
-#pragma pack(push, 1)
-struct Olly2Menu {
-    wchar_t* name;
-    wchar_t* help;
-    int shortcutId;
-    Olly2MenuFunction function;
-    Olly2Menu* submenu;
-    ULONG index;
-};
-#pragma pack(pop)
-using Olly2MenuQuery = Olly2Menu*(__cdecl*)(wchar_t* type);
+using Olly2MenuQuery = Olly2MenuItem*(__cdecl*)(wchar_t* type);
 using Olly2Notify = void(__cdecl*)();
 using Olly2Close = int(__cdecl*)();
 constexpr int kOlly2Version = 201;
 constexpr int kOlly2InterfaceVersion = 0x02010001;
-constexpr int kMenuVerify = 0;
-constexpr int kMenuExecute = 1;
-constexpr int kMenuNormal = 1;
 
 constexpr char kWindowClass[] = "PixmerleHostSimulator";
 constexpr int kOllyInterfaceVersion = 110;
@@ -164,7 +151,7 @@ bool PluginHost::Load(const std::string& path) {
 bool PluginHost::LoadX32dbgPlugin() {
     const auto init = Bind<X32dbgPluginInit>(module_.get(), "pluginit");
     if (!init) return false;
-    X32dbgInit data{};
+    X64dbgInit data{};
     data.pluginHandle = kX32dbgPluginHandle;
     char path[MAX_PATH] = {};
     GetModuleFileNameA(module_.get(), path, MAX_PATH);
@@ -176,7 +163,7 @@ bool PluginHost::LoadX32dbgPlugin() {
     }
     const auto registerCallback = Bind<RegisterCallbackFn>(debuggerDll_.get(), "_plugin_registercallback");
     const auto callback = Bind<PluginCallback>(module_.get(), "CBMENUENTRY");
-    if (registerCallback && callback) registerCallback(kX32dbgPluginHandle, kMenuEntryCallback, callback);
+    if (registerCallback && callback) registerCallback(kX32dbgPluginHandle, kX64dbgMenuEntryCallback, callback);
     name_ = data.pluginName;
     return true;
 }
@@ -230,11 +217,11 @@ bool PluginHost::AddOllyMenu(HMENU bar, int origin, const char* title) {
 // Items the plug-in's function verifies as normal, in the order given.
 bool PluginHost::AddOlly2Menu(HMENU bar, const wchar_t* type, const char* title) {
     const auto query = Bind<Olly2MenuQuery>(module_.get(), "ODBG2_Pluginmenu");
-    Olly2Menu* items = query ? query(const_cast<wchar_t*>(type)) : nullptr;
+    Olly2MenuItem* items = query ? query(const_cast<wchar_t*>(type)) : nullptr;
     if (!items) return false;
     HMENU popup = CreatePopupMenu();
-    for (const Olly2Menu* item = items; item->name; ++item) {
-        if (!item->function || item->function(nullptr, item->name, item->index, kMenuVerify) != kMenuNormal) continue;
+    for (const Olly2MenuItem* item = items; item->name; ++item) {
+        if (!item->function || item->function(nullptr, item->name, item->index, kOlly2MenuVerify) != kOlly2MenuNormal) continue;
         AppendMenuW(popup, MF_STRING, UINT_PTR(kCommandOlly2 + olly2Items_.size()), item->name);
         olly2Items_.push_back(Olly2Item{reinterpret_cast<void*>(item->function), item->name, item->index});
     }
@@ -244,15 +231,15 @@ bool PluginHost::AddOlly2Menu(HMENU bar, const wchar_t* type, const char* title)
 // The loader's submenus titled with the plug-in's name in the debugger's
 // menus, handed to plugsetup, then shown with what the plug-in put there.
 bool PluginHost::SetUpX32dbgMenus(HMENU bar) {
-    X32dbgSetup setup{};
+    X64dbgSetup setup{};
     setup.hwndDlg = mainWindow_;
     const auto addMenu = Bind<AddPluginMenuFn>(debuggerDll_.get(), "simulator_add_plugin_menu");
     const auto entryCount = Bind<CountFn>(debuggerDll_.get(), "simulator_entry_count");
     const auto entryAt = Bind<EntryAtFn>(debuggerDll_.get(), "simulator_entry");
     if (!addMenu || !entryCount || !entryAt) return false;
-    for (int X32dbgSetup::*menu : {&X32dbgSetup::hMenu, &X32dbgSetup::hMenuDisasm, &X32dbgSetup::hMenuDump,
-                                   &X32dbgSetup::hMenuStack, &X32dbgSetup::hMenuGraph, &X32dbgSetup::hMenuMemmap,
-                                   &X32dbgSetup::hMenuSymmod})
+    for (int X64dbgSetup::*menu : {&X64dbgSetup::hMenu, &X64dbgSetup::hMenuDisasm, &X64dbgSetup::hMenuDump,
+                                   &X64dbgSetup::hMenuStack, &X64dbgSetup::hMenuGraph, &X64dbgSetup::hMenuMemmap,
+                                   &X64dbgSetup::hMenuSymmod})
         setup.*menu = addMenu(kX32dbgPluginHandle, name_.c_str());
     if (const auto plugSetup = Bind<X32dbgPluginSetup>(module_.get(), "plugsetup")) plugSetup(&setup);
     const std::pair<int, const char*> shown[] = {{setup.hMenu, "&Plugins"}, {setup.hMenuDisasm, "&CPU pane"}};
@@ -333,10 +320,10 @@ void PluginHost::StartPlugin() { OnCommand(StartCommand()); }
 void PluginHost::OnCommand(int command) {
     if (kind_ == HostKind::X32dbg) {
         // Menu clicks reach the plug-in on the GUI thread, which waits for it.
-        X32dbgMenuEntry entry{command - kCommandX32dbg};
+        X64dbgMenuEntry entry{command - kCommandX32dbg};
         const auto callbackOf = Bind<CallbackFn>(debuggerDll_.get(), "simulator_callback");
-        if (const auto callback = callbackOf ? callbackOf(kX32dbgPluginHandle, kMenuEntryCallback) : nullptr)
-            callback(kMenuEntryCallback, &entry);
+        if (const auto callback = callbackOf ? callbackOf(kX32dbgPluginHandle, kX64dbgMenuEntryCallback) : nullptr)
+            callback(kX64dbgMenuEntryCallback, &entry);
         return;
     }
     if (kind_ == HostKind::OllyDbg2) {
@@ -345,8 +332,8 @@ void PluginHost::OnCommand(int command) {
         const Olly2Item& chosen = olly2Items_[item];
         const auto function = reinterpret_cast<Olly2MenuFunction>(chosen.function);
         std::wstring name = chosen.name;
-        if (function(nullptr, name.data(), chosen.index, kMenuVerify) == kMenuNormal)
-            function(nullptr, name.data(), chosen.index, kMenuExecute);
+        if (function(nullptr, name.data(), chosen.index, kOlly2MenuVerify) == kOlly2MenuNormal)
+            function(nullptr, name.data(), chosen.index, kOlly2MenuExecute);
         return;
     }
     if (kind_ == HostKind::OllyDbg || kind_ == HostKind::Immunity) {

@@ -10,11 +10,6 @@
 
 namespace {
 
-struct IconData {
-    const void* data;
-    size_t size;
-};
-
 struct Menu {
     int handle;
     int parent;
@@ -44,7 +39,7 @@ Menu* FindMenu(int handle) {
 }
 
 // The debugger shows what decodes as PNG; here its signature stands for that.
-bool IsPng(const IconData* icon) {
+bool IsPng(const X64dbgIcon* icon) {
     static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     return icon && icon->data && icon->size > sizeof kSignature &&
            std::memcmp(icon->data, kSignature, sizeof kSignature) == 0;
@@ -92,11 +87,11 @@ STAND_IN_API bool __cdecl _plugin_menuaddseparator(int hMenu) {
     return true;
 }
 
-STAND_IN_API void __cdecl _plugin_menuseticon(int hMenu, const IconData* icon) {
+STAND_IN_API void __cdecl _plugin_menuseticon(int hMenu, const X64dbgIcon* icon) {
     if (Menu* menu = FindMenu(hMenu)) menu->hasPngIcon = IsPng(icon);
 }
 
-STAND_IN_API void __cdecl _plugin_menuentryseticon(int pluginHandle, int hEntry, const IconData* icon) {
+STAND_IN_API void __cdecl _plugin_menuentryseticon(int pluginHandle, int hEntry, const X64dbgIcon* icon) {
     for (Entry& entry : entries)
         if (entry.pluginHandle == pluginHandle && entry.entry == hEntry) entry.hasPngIcon = IsPng(icon);
 }

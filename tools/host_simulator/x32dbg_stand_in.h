@@ -4,26 +4,11 @@
 // record every menu, entry, icon, callback and log line, and the calls the
 // simulated loader makes on its side. All cdecl, as in the debugger. The
 // simulator loads it, as x32dbg.exe has it, only when it plays x32dbg.
+#include "host/x64dbg_sdk.h"
+
 #include <windows.h>
 
-constexpr int kMenuEntryCallback = 18;  // CB_MENUENTRY
-
 using PluginCallback = void(__cdecl*)(int type, void* info);
-
-// x64dbg's plug-in structures, as its SDK lays them out.
-struct X32dbgInit {
-    int pluginHandle;
-    int sdkVersion;
-    int pluginVersion;
-    char pluginName[256];
-};
-struct X32dbgSetup {
-    HWND hwndDlg;
-    int hMenu, hMenuDisasm, hMenuDump, hMenuStack, hMenuGraph, hMenuMemmap, hMenuSymmod;
-};
-struct X32dbgMenuEntry {
-    int hEntry;
-};
 
 struct RecordedEntry {
     int menu;
