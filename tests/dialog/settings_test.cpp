@@ -126,6 +126,11 @@ protected:
     static inline bool foundItem = false;
     PatternWindow owner{40, 40, 60, 60};
     TempDir dir;
+    CurrentFolder hostFolder;
+
+    void ExpectHostFolderStillCurrent() const {
+        EXPECT_TRUE(hostFolder.StillCurrent()) << "the browser made " << CurrentDirectory() << " current";
+    }
 
     // Runs the browser; the driver optionally selects the item under the root
     // whose text contains `select`, the way a click on it does, then presses
@@ -152,6 +157,7 @@ protected:
         });
         const bool chosen = BrowseForFolder(owner.hwnd(), "Choose a folder", folder);
         EXPECT_TRUE(driver.Finish());
+        ExpectHostFolderStillCurrent();
         return chosen;
     }
 
@@ -228,12 +234,23 @@ protected:
     }
 };
 
-TEST_F(FolderBrowser, ChoosingAFolderGivesItsPath) {
-    std::string folder;
-    const bool chosen = Browse(folder, "(C:)", IDOK);
-    ASSERT_TRUE(foundItem) << "the browser listed no drive C: (is Wine's mount manager running?)";
-    EXPECT_TRUE(chosen);
-    EXPECT_EQ(lstrcmpiA(folder.c_str(), "C:\\"), 0) << folder;
+// On a thread without COM, and on one in the multithreaded apartment, where
+// the browser may fail but must not take that apartment away.
+TEST_F(FolderBrowser, ChoosingAFolderGivesItsPathAndLeavesTheThreadsComAsItWas) {
+    for (const bool multithreaded : {false, true}) {
+        SCOPED_TRACE(multithreaded ? "in the multithreaded apartment" : "without COM");
+        const HRESULT entered = multithreaded ? CoInitializeEx(nullptr, COINIT_MULTITHREADED) : S_OK;
+        ASSERT_EQ(entered, S_OK) << "COM was already on this thread";
+        std::string folder;
+        const bool chosen = Browse(folder, "(C:)", IDOK);
+        EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), multithreaded ? S_FALSE : S_OK);
+        CoUninitialize();
+        if (multithreaded) CoUninitialize();
+        ASSERT_TRUE(foundItem) << "the browser listed no drive C: (is Wine's mount manager running?)";
+        // A browse that fails there leaves the folder empty.
+        EXPECT_TRUE(chosen || multithreaded);
+        EXPECT_EQ(lstrcmpiA(folder.c_str(), chosen || !multithreaded ? "C:\\" : ""), 0) << folder;
+    }
 }
 
 TEST_F(FolderBrowser, CancellingOrConfirmingTheComputerFolderGivesFalse) {
@@ -288,6 +305,7 @@ TEST_F(FolderBrowser, BrowseButtonPutsTheChosenDriveIntoTheDialogsFolder) {
         EXPECT_TRUE(WaitUntil([&] { return !IsWindow(browser) && d.Folder() == "D:\\"; }))
             << "the folder edit holds '" << d.Folder() << "'";
     });
+    ExpectHostFolderStillCurrent();
 }
 
 }  // namespace

@@ -117,6 +117,31 @@ TEST_F(Destination, FolderRemovedBetweenTwoCapturesFailsTheSecondAndIsNotMadeAga
     RemoveFolder(path);
 }
 
+TEST_F(Destination, DirectoryOrReadOnlyFileOfTheChosenNameIsNeverReplaced) {
+    PatternWindow window(40, 40, 150, 100);
+    TempDir dir;
+    const std::string directory = dir.file(std::string("folder") + CaptureExtension());
+    const std::string readOnly = dir.file(std::string("kept") + CaptureExtension());
+    const std::string kept = "a file the user keeps";
+    ASSERT_TRUE(CreateDirectoryA(directory.c_str(), nullptr));
+    {
+        const UniqueFile file(CreateFileA(readOnly.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        DWORD count = 0;
+        ASSERT_TRUE(file && WriteFile(file.get(), kept.data(), DWORD(kept.size()), &count, nullptr));
+    }
+    ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    for (const std::string& name : {directory, readOnly}) {
+        ASSERT_TRUE(shot.CaptureWindow(window.hwnd()));
+        EXPECT_FALSE(shot.SaveToFileAndFree(name.c_str())) << name;
+    }
+    EXPECT_NE(GetFileAttributesA(directory.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u) << "the directory was replaced";
+    EXPECT_EQ(FilesIn(directory), std::vector<std::string>()) << "a file went into the directory";
+    EXPECT_TRUE(ReadWholeFile(readOnly) == std::vector<uint8_t>(kept.begin(), kept.end()))
+        << "the read-only file was replaced";
+    EXPECT_EQ(dir.Files(), std::vector<std::string>{std::string("kept") + CaptureExtension()})
+        << "a temporary file was left behind";
+}
+
 TEST(DialogDestination, FolderRemovedWhileTheDialogIsOpenCostsOneCaptureOnly) {
     ASSERT_NO_FATAL_FAILURE(ExpectPluginFromProgramFolder());
     const auto startPlugin = PluginEntry<StartPluginFn>("StartPlugin");

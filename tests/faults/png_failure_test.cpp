@@ -76,6 +76,31 @@ TEST_P(FailingPngLibrary, WriteErrorFailsTheCaptureLeavesNoFileAndTheNextCapture
     EXPECT_EQ(GetModuleHandleA("libpng.dll"), library.get()) << "the capture object released the host's library";
 }
 
+// The folder goes away after the data is written, before the file takes its name.
+TEST_P(FailingPngLibrary, FolderMovedAwayWhileTheFileIsFinishedFailsThatCaptureOnly) {
+    PatternWindow window(40, 40, 150, 100);
+    UniqueModule library(LoadLibraryA((ProgramFolder() + "stand_in\\" + GetParam() + "\\libpng.dll").c_str()));
+    ASSERT_TRUE(library);
+    const auto moveFolderAtEnd =
+        StandInFunction<void (*)(const char*, const char*)>(library.get(), "stand_in_move_folder_at_end");
+    ASSERT_TRUE(moveFolderAtEnd);
+    TempDir dir;
+    const std::string folder = dir.file("captures"), moved = dir.file("moved");
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    TScreenShot shot;
+    moveFolderAtEnd(folder.c_str(), moved.c_str());
+    EXPECT_FALSE(shot.CaptureToFolder(window.hwnd(), folder.c_str()));
+    ASSERT_TRUE(PathExists(moved)) << "the folder was not moved away";
+    EXPECT_FALSE(PathExists(folder)) << "the capture made the folder again";
+    EXPECT_EQ(shot.Image, nullptr) << "the image outlived the failed write";
+
+    const std::vector<std::string> left = FilesIn(moved);
+    ASSERT_TRUE(shot.CaptureToFolder(window.hwnd(), moved.c_str())) << "the capture after the failure";
+    const std::vector<std::string> added = FilesAddedTo(moved, left);
+    ASSERT_EQ(added.size(), 1u);
+    EXPECT_EQ(ReadText(moved + "\\" + added[0]), "stand-in 1.0.1\nrow ffff00\n");
+}
+
 // With the library's own file functions, and with the C runtime's.
 INSTANTIATE_TEST_SUITE_P(FileFunctions, FailingPngLibrary, ::testing::Values("fail_write", "fail_write_crt"));
 

@@ -7,7 +7,9 @@
      STAND_IN_NO_INFO cannot create an info structure;
      STAND_IN_FAIL_WRITE, while failures are switched on, writes part of the
      rows and then calls the error function it was given, as libpng does when
-     a write fails; should that function return, it aborts, as libpng does.
+     a write fails; should that function return, it aborts, as libpng does;
+     and once asked to, its png_write_end moves a folder away, as a user
+     might while the file in it is being finished.
    Instead of an image it writes one line naming the version string that it
    accepted, through the C runtime the file was opened with. */
 #include <stdio.h>
@@ -34,7 +36,12 @@ static int open_file_calls;
 static int failing;
 static int live_structs;
 static int error_calls;
+static char folder_to_move[260], moved_folder[260];
 EXPORT void stand_in_fail_writes(int on) { failing = on; }
+EXPORT void stand_in_move_folder_at_end(const char* folder, const char* to) {
+    strncpy(folder_to_move, folder, sizeof(folder_to_move) - 1);
+    strncpy(moved_folder, to, sizeof(moved_folder) - 1);
+}
 EXPORT int stand_in_live_structs(void) { return live_structs; }
 EXPORT int stand_in_error_calls(void) { return error_calls; }
 #endif
@@ -128,5 +135,12 @@ EXPORT void png_write_image(struct png_struct_def* png, unsigned char** rows) {
 #else
 EXPORT void png_write_image(void* png, unsigned char** rows) { (void)png; (void)rows; }
 #endif
-EXPORT void png_write_end(void* png, void* info) { (void)png; (void)info; }
+EXPORT void png_write_end(void* png, void* info) {
+    (void)png;
+    (void)info;
+#ifdef STAND_IN_FAIL_WRITE
+    if (folder_to_move[0]) rename(folder_to_move, moved_folder);
+    folder_to_move[0] = '\0';
+#endif
+}
 EXPORT void png_write_flush(void* png) { (void)png; }

@@ -1,8 +1,10 @@
 #include "tests/support/save_dialog.h"
 
 #include "tests/support/dialog_driver.h"
+#include "tests/support/temp_dir.h"
 
 #include <dlgs.h>
+#include <gtest/gtest.h>
 
 #include <memory>
 
@@ -23,6 +25,7 @@ void Type(HWND box, const std::string& name, DWORD timeoutMs) {
 }  // namespace
 
 struct SaveDialogAnswer::State {
+    CurrentFolder hostFolder;
     SaveDialogSeen seen;
     std::unique_ptr<DialogDriver> driver;
 };
@@ -64,6 +67,8 @@ SaveDialogAnswer::~SaveDialogAnswer() = default;
 
 SaveDialogSeen SaveDialogAnswer::Result() {
     state_->driver->Finish();
+    EXPECT_TRUE(state_->hostFolder.StillCurrent())
+        << "the save-file dialog made " << CurrentDirectory() << " current instead of " << state_->hostFolder.path();
     return state_->seen;
 }
 

@@ -12,7 +12,9 @@ struct SaveDialogSeen {
 };
 
 // Starts answering the next save-file dialog owned by `owner`: types the
-// name and presses Save, or presses Cancel when the name is empty.
+// name and presses Save, or presses Cancel when the name is empty. Meanwhile
+// a folder of its own is the current directory, as a host's would be, and
+// Result() fails the test if the dialog left another one current.
 class SaveDialogAnswer {
 public:
     SaveDialogAnswer(HWND owner, std::string name);

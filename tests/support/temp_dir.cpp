@@ -1,7 +1,9 @@
 #include "tests/support/temp_dir.h"
 
 #include "common/handles.h"
+#include "tests/support/bmp_file.h"
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -64,6 +66,18 @@ std::vector<std::string> FilesAddedTo(const std::string& folder, const std::vect
 
 bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+std::string CurrentDirectory() {
+    char path[MAX_PATH] = {};
+    const DWORD length = GetCurrentDirectoryA(MAX_PATH, path);
+    return std::string(path, length < MAX_PATH ? length : 0);
+}
+
+CurrentFolder::CurrentFolder() : previous_(CurrentDirectory()) { SetCurrentDirectoryA(dir_.path().c_str()); }
+
+CurrentFolder::~CurrentFolder() { SetCurrentDirectoryA(previous_.c_str()); }
+
+bool CurrentFolder::StillCurrent() const { return lstrcmpiA(CurrentDirectory().c_str(), path().c_str()) == 0; }
+
 std::string SmallDiskFolder() {
     const char* unixPath = std::getenv("PIXMERLE_SMALL_DISK");
     if (!unixPath || !*unixPath) return std::string();
@@ -123,3 +137,30 @@ DiskFiller::DiskFiller(const std::string& folder, uint64_t leaveFree) : path_(fo
 }
 
 DiskFiller::~DiskFiller() { DeleteFileA(path_.c_str()); }
+
+void ExpectWriteCutShortByFullDisk(const std::string& smallDisk, const std::string& extension, size_t wholeSize,
+                                   const std::function<bool(const std::string& path)>& write) {
+    const ScratchFolder folder(smallDisk);
+    ASSERT_FALSE(folder.path().empty()) << "no folder of its own on " << smallDisk;
+    bool cutShort = false;
+    std::string attempts;
+    for (int attempt = 0; attempt < 8 && !cutShort; ++attempt) {
+        if (attempt > 0) Sleep(100);  // let the other run's write end
+        DiskFiller filler(folder.path(), 8192);
+        if (!filler.filled()) {
+            attempts += " [" + filler.problem() + "]";
+            continue;
+        }
+        const std::string path = folder.path() + "\\too-big-" + std::to_string(attempt) + extension;
+        const bool written = write(path);
+        ASSERT_TRUE(PathExists(path)) << "the file was never made";
+        const size_t size = ReadWholeFile(path).size();
+        if (written)
+            EXPECT_EQ(size, wholeSize) << "success must mean the whole file";
+        else
+            cutShort = size > 0 && size < wholeSize;
+        attempts += " [" + std::to_string(size) + " bytes written]";
+        EXPECT_TRUE(DeleteFileA(path.c_str())) << "the file was left open";
+    }
+    EXPECT_TRUE(cutShort) << "no write was cut short by the full disk:" << attempts;
+}

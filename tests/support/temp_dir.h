@@ -1,6 +1,8 @@
 #pragma once
 // A fresh folder under the temporary directory, removed with its contents.
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,25 @@ private:
 };
 
 bool PathExists(const std::string& path);
+
+// The process's current directory, as GetCurrentDirectoryA gives it.
+std::string CurrentDirectory();
+
+// A fresh folder made the process's current directory, as a host's own
+// folder; the previous one is current again afterwards.
+class CurrentFolder {
+public:
+    CurrentFolder();
+    ~CurrentFolder();
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+    const std::string& path() const { return dir_.path(); }
+    bool StillCurrent() const;
+
+private:
+    std::string previous_;
+    TempDir dir_;
+};
 
 // A folder on a file system of 256 KB that scripts/test mounts, as a Windows
 // path, or empty when there is none (the tests that need it then skip).
@@ -63,3 +84,12 @@ private:
     bool filled_ = false;
     std::string problem_;
 };
+
+// Writes onto the small file system, nearly full each time, into a folder of
+// its own, until a write is cut short: the file was made and holds a part of
+// the `wholeSize` bytes a good write gives. `write` writes the file at the
+// path and says whether it succeeded; success must mean the whole file. The
+// runs at the other depths share the disk and may free or take space at the
+// wrong moment: a few attempts, with a pause between.
+void ExpectWriteCutShortByFullDisk(const std::string& smallDisk, const std::string& extension, size_t wholeSize,
+                                   const std::function<bool(const std::string& path)>& write);
