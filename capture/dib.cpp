@@ -22,6 +22,38 @@ uint32_t ImageBytes(const BITMAPINFOHEADER& header) {
     return bytes > UINT32_MAX - 0x10000 ? 0 : uint32_t(bytes);
 }
 
+// Under Wine, GetDIBits at 8 bits fills a colour table of its own, whatever
+// palette the DC has selected. Where every colour the pixels use is in the
+// system palette, the pixels are renumbered into it and the table becomes
+// the system palette, as Windows gives it; otherwise the DIB stays as it is.
+void UseSystemPalette(BITMAPINFOHEADER* info, HDC screen) {
+    if (info->biBitCount != 8 || DibColorCount(info) != 256) return;
+    PALETTEENTRY system[256];
+    if (GetSystemPaletteEntries(screen, 0, 256, system) != 256) return;
+    auto* table = reinterpret_cast<RGBQUAD*>(reinterpret_cast<BYTE*>(info) + info->biSize);
+    int map[256];
+    bool same = true;
+    for (int i = 0; i < 256; ++i) {
+        const auto matches = [&table, i](const PALETTEENTRY& e) {
+            return e.peRed == table[i].rgbRed && e.peGreen == table[i].rgbGreen && e.peBlue == table[i].rgbBlue;
+        };
+        map[i] = matches(system[i]) ? i : -1;
+        for (int j = 0; j < 256 && map[i] < 0; ++j)
+            if (matches(system[j])) map[i] = j;
+        same = same && map[i] == i;
+    }
+    if (same) return;
+    BYTE* const pixels = reinterpret_cast<BYTE*>(table + 256);
+    const size_t stride = size_t(ScanLineBytes(info->biWidth * 8)), width = size_t(info->biWidth);
+    const size_t height = size_t(info->biHeight);
+    for (size_t line = 0; line < height; ++line)
+        for (size_t x = 0; x < width; ++x)
+            if (map[pixels[line * stride + x]] < 0) return;
+    for (size_t line = 0; line < height; ++line)
+        for (size_t x = 0; x < width; ++x) pixels[line * stride + x] = BYTE(map[pixels[line * stride + x]]);
+    for (int i = 0; i < 256; ++i) table[i] = RGBQUAD{system[i].peBlue, system[i].peGreen, system[i].peRed, 0};
+}
+
 }  // namespace
 
 int32_t ScanLineBytes(int32_t bitsPerRow) { return ((bitsPerRow + 31) / 32) * 4; }
@@ -135,6 +167,7 @@ HGLOBAL BitmapToDib(HBITMAP bitmap, int32_t bitCount, HPALETTE palette) {
                           reinterpret_cast<BITMAPINFO*>(info), DIB_RGB_COLORS);
     }
     if (lines == 0) return nullptr;
+    UseSystemPalette(info, screen.get());
     data.unlock();
     return block.release();
 }

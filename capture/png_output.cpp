@@ -7,6 +7,7 @@
 
 #include <csetjmp>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <string>
@@ -18,10 +19,13 @@ const char kPngSoftwareText[] = "Pixmerle 1.1.7 window capture";
 
 namespace {
 
-// Fast settings for screen content, tried on a sample of each image: flat
-// panels and text compress best unfiltered, where zlib finds long matches;
-// photo-like pixels best with the filters chosen row by row and run-length
-// coding, where matches are rare and searching for them is wasted time.
+// Fast settings for screen content, tried on bands of rows from each image:
+// flat panels and text compress best unfiltered, where zlib finds long
+// matches; photo-like pixels best with the filters chosen row by row and
+// run-length coding, where matches are rare and searching for them is wasted
+// time. Where bands clearly disagree (text beside a photo), neither suits the
+// whole image, and the library's slower defaults, which adapt row by row and
+// search fully, give the smaller file.
 constexpr PngSettings kCandidateSettings[] = {
     {6, -1, kPngFilterNone},
     {6, kZlibRle, kPngAllFilters},
@@ -301,32 +305,42 @@ PngSettings ChoosePngSettings(const PngImageBuffers& buffers) {
     // A few bands of neighbouring rows from all over the image: the filters
     // see real row neighbours, and content that changes down the image is seen.
     constexpr int32_t kBands = 4, kBandRows = 16;
-    std::vector<unsigned char*> sample;
-    if (height <= kBands * kBandRows) {
-        sample.assign(buffers.Rows.get(), buffers.Rows.get() + height);
-    } else {
-        for (int32_t band = 0; band < kBands; ++band) {
-            const int32_t first = (height - kBandRows) * band / (kBands - 1);
-            sample.insert(sample.end(), buffers.Rows.get() + first, buffers.Rows.get() + first + kBandRows);
+    const int32_t bands = height <= kBands * kBandRows ? 1 : kBands;
+    const int32_t bandRows = bands == 1 ? height : kBandRows;
+    static_assert(std::size(kCandidateSettings) == 2, "a band votes between two settings");
+    bool usable[2];
+    for (size_t i = 0; i < 2; ++i) usable[i] = kCandidateSettings[i].Strategy < 0 || b.png_set_compression_strategy;
+    uint64_t totals[2] = {};
+    int vote = -1;
+    for (int32_t band = 0; band < bands; ++band) {
+        const int32_t first = bands == 1 ? 0 : (height - kBandRows) * band / (kBands - 1);
+        uint64_t bytes[2] = {};
+        for (size_t i = 0; i < 2; ++i) {
+            if (!usable[i]) continue;
+            PngOutput counter;
+            PngOutput* const outerOutput = activeOutput;
+            activeOutput = &counter;
+            // A setting this library's zlib refuses fails here, never in the file.
+            usable[i] = WriteRows(nullptr, buffers.Rows.get() + first, uint32_t(buffers.Width), uint32_t(bandRows),
+                                  buffers.Bgr, kCandidateSettings[i]);
+            activeOutput = outerOutput;
+            bytes[i] = counter.Bytes;
+            totals[i] += counter.Bytes;
         }
+        if (!usable[0] || !usable[1]) continue;
+        // A band votes when one setting beats the other by more than a tenth
+        // and by more than a hundredth of the band's raw bytes: flat bands,
+        // which every setting shrinks to almost nothing, do not vote.
+        const int winner = bytes[0] <= bytes[1] ? 0 : 1;
+        const uint64_t excess = bytes[1 - winner] - bytes[winner];
+        const uint64_t rawBytes = uint64_t(buffers.Width) * 3 * uint64_t(bandRows);
+        if (excess * 10 <= bytes[winner] || excess * 100 <= rawBytes) continue;
+        if (vote >= 0 && vote != winner) return PngSettings{};
+        vote = winner;
     }
-    PngSettings best{};
-    uint64_t bestBytes = UINT64_MAX;
-    for (const PngSettings& candidate : kCandidateSettings) {
-        if (candidate.Strategy >= 0 && !b.png_set_compression_strategy) continue;
-        PngOutput counter;
-        PngOutput* const outerOutput = activeOutput;
-        activeOutput = &counter;
-        // A setting this library's zlib refuses fails here, never in the file.
-        const bool written = WriteRows(nullptr, sample.data(), uint32_t(buffers.Width), uint32_t(sample.size()),
-                                       buffers.Bgr, candidate);
-        activeOutput = outerOutput;
-        if (written && counter.Bytes < bestBytes) {
-            best = candidate;
-            bestBytes = counter.Bytes;
-        }
-    }
-    return best;
+    if (usable[0] && usable[1]) return kCandidateSettings[totals[0] <= totals[1] ? 0 : 1];
+    if (usable[0] || usable[1]) return kCandidateSettings[usable[0] ? 0 : 1];
+    return PngSettings{};
 }
 
 bool EncodePngRows(const char* fileName, const PngImageBuffers& buffers, const PngSettings& settings) {

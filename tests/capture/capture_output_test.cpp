@@ -3,6 +3,7 @@
 // program (png_output_tests, the real libpng.dll beside it), so that every
 // case runs once in each mode.
 #include "capture/screen_shot.h"
+#include "common/handles.h"
 #include "tests/support/bmp_file.h"
 #include "tests/support/capture_file.h"
 #include "tests/support/capture_name.h"
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -61,28 +63,71 @@ TEST_P(CaptureOutput, FileHoldsTheWindowsOnScreenPixels) {
         const char* what;
         int x, y, width, height;
         int shownX, shownY, shownWidth, shownHeight;  // the part on the screen, in window coordinates
+        bool flat = false;                            // one colour all over instead of the pattern
     };
+    constexpr uint32_t kFlat = 0xFFFF00;
     const Placement placements[] = {
         {"whole, odd width", 60, 50, 121, 77, 0, 0, 121, 77},
         {"one pixel wide", 300, 100, 1, 40, 0, 0, 1, 40},
+        {"one pixel high", 300, 100, 40, 1, 0, 0, 40, 1},
+        {"one pixel", 300, 100, 1, 1, 0, 0, 1, 1},
+        {"one flat colour", 60, 50, 203, 150, 0, 0, 203, 150, true},
         {"over the top-left corner", -30, -20, 100, 60, 30, 20, 70, 40},
         {"over the bottom-right corner", screenWidth - 50, screenHeight - 10, 80, 40, 0, 0, 50, 10},
     };
     for (const Placement& p : placements) {
         SCOPED_TRACE(p.what);
-        PatternWindow window(p.x, p.y, p.width, p.height);
-        ASSERT_TRUE(shot.CaptureWindow(window.hwnd()));
+        std::unique_ptr<PatternWindow> pattern;
+        std::unique_ptr<SolidWindow> flat;
+        if (p.flat)
+            flat = std::make_unique<SolidWindow>(p.x, p.y, p.width, p.height, kFlat);
+        else
+            pattern = std::make_unique<PatternWindow>(p.x, p.y, p.width, p.height);
+        ASSERT_TRUE(shot.CaptureWindow(p.flat ? flat->hwnd() : pattern->hwnd()));
         const std::string path = dir.file(std::string("capture.") + GetParam().extension);
         ASSERT_TRUE(shot.SaveToFileAndFree(path.c_str()));
         EXPECT_EQ(shot.Image, nullptr);
         EXPECT_EQ(ContentFormat(path), GetParam().extension);
         EXPECT_EQ(CaptureFileMismatch(path, p.shownWidth, p.shownHeight,
                                       [&](int x, int y) {
-                                          return PatternWindow::ColourAt(x + p.shownX, y + p.shownY, p.width,
-                                                                         p.height);
+                                          return p.flat ? kFlat
+                                                        : PatternWindow::ColourAt(x + p.shownX, y + p.shownY,
+                                                                                  p.width, p.height);
                                       }),
                   "");
     }
+}
+
+// On an 8-bit display the BMP file's colour table is the system palette, and
+// in either format every pixel shows the colour painted: the pattern's pure
+// colours, and along the bottom, in windows laid over it, the palette's
+// entries 1 to 9.
+TEST_P(CaptureOutput, EightBitDisplayGivesTheSystemPaletteAndThePaintedColours) {
+    if (ExpectedDisplayDepth() != 8) GTEST_SKIP() << "only an 8-bit display has a system palette";
+    PALETTEENTRY system[256];
+    {
+        WindowDc screen(nullptr);
+        ASSERT_EQ(GetSystemPaletteEntries(screen.get(), 0, 256, system), 256u);
+    }
+    std::vector<uint32_t> palette;
+    for (const PALETTEENTRY& e : system) palette.push_back(uint32_t(e.peRed) << 16 | e.peGreen << 8 | e.peBlue);
+    PatternWindow window(100, 100, 90, 60);
+    std::vector<std::unique_ptr<SolidWindow>> stripes;
+    for (int i = 1; i <= 9; ++i)
+        stripes.push_back(std::make_unique<SolidWindow>(100 + (i - 1) * 10, 140, 10, 20, palette[size_t(i)]));
+    ASSERT_TRUE(shot.CaptureWindow(window.hwnd()));
+    const std::string path = dir.file(std::string("eight.") + GetParam().extension);
+    ASSERT_TRUE(shot.SaveToFileAndFree(path.c_str()));
+    EXPECT_EQ(CaptureFileMismatch(path, 90, 60,
+                                  [&](int x, int y) {
+                                      return y >= 40 ? palette[size_t(x / 10 + 1)] : window.ColourAt(x, y);
+                                  }),
+              "");
+    if (GetParam().png) return;
+    BmpFile bmp;
+    std::string error;
+    ASSERT_TRUE(ParseBmp(ReadWholeFile(path), bmp, error)) << error;
+    EXPECT_EQ(bmp.colourTable, palette);
 }
 
 // Whatever makes a window give no picture, the capture fails, gives back

@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -99,11 +101,53 @@ HBITMAP BitmapOf(const std::vector<uint32_t>& colours, int width, int height) {
     return bitmap;
 }
 
-// The small file system is shared with the runs at the other depths: the
-// write goes into a folder of this run's own, and counts as failed by the
-// disk only when the file was made and holds a part of what a good write
-// gives. Should another run free or take space at the wrong moment, it is
-// tried again, a few times, with a pause between.
+// Half a debugger-like listing (dark text on flat light panels), half
+// photo-like (gradients and noise): the settings chosen from a few bands of
+// rows must not give a file much larger than the library's defaults do.
+TEST_F(PngCapture, MixedContentIsNoLargerThanWithTheLibrarysDefaults) {
+    constexpr int kWidth = 640, kHeight = 480;
+    for (const bool listingOnTop : {true, false}) {
+        SCOPED_TRACE(listingOnTop ? "listing on top" : "photo on top");
+        std::vector<uint32_t> colours(size_t(kWidth) * kHeight);
+        uint32_t noise = 7;
+        for (size_t i = 0; i < colours.size(); ++i) {
+            noise = noise * 1664525u + 1013904223u;
+            const uint32_t x = uint32_t(i % kWidth), y = uint32_t(i / kWidth);
+            colours[i] = (x * 200 / kWidth + (noise >> 29)) << 16 | (y * 200 / kHeight + (noise >> 26 & 7)) << 8 |
+                         ((x + y) * 150 / (kWidth + kHeight) + (noise >> 23 & 7));
+        }
+        const UniqueBitmap frame(BitmapOf(colours, kWidth, kHeight));
+        {
+            const UniqueDc dc(CreateCompatibleDC(nullptr));
+            Selection selected(dc.get(), frame.get());
+            const int top = listingOnTop ? 0 : kHeight / 2, bottom = top + kHeight / 2;
+            const RECT listing{0, top, kWidth * 2 / 3, bottom}, registers{kWidth * 2 / 3, top, kWidth, bottom};
+            FillRect(dc.get(), &listing, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+            FillRect(dc.get(), &registers, static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
+            SetBkMode(dc.get(), TRANSPARENT);
+            for (int y = top, line = 0; y + 16 <= bottom; y += 16, ++line) {
+                char text[64];
+                std::snprintf(text, sizeof text, "%08X  %08X  mov eax, [ebp-0x%02X]", 0x401000 + line * 7,
+                              uint32_t(line) * 2654435761u, line * 4 & 0xFF);
+                TextOutA(dc.get(), 4, y, text, int(std::strlen(text)));
+                std::snprintf(text, sizeof text, "E%cX %08X", "ABCD"[line % 4], uint32_t(line) * 40503u);
+                TextOutA(dc.get(), kWidth * 2 / 3 + 8, y, text, int(std::strlen(text)));
+            }
+        }
+        PngImageBuffers buffers;
+        ASSERT_TRUE(FetchPngDib(frame.get(), kWidth, kHeight, buffers));
+        ASSERT_TRUE(PrepareRows(buffers));
+        const std::string chosen = dir.file("chosen.png"), defaults = dir.file("defaults.png");
+        ASSERT_TRUE(EncodePngRows(chosen.c_str(), buffers, ChoosePngSettings(buffers)));
+        ASSERT_TRUE(EncodePngRows(defaults.c_str(), buffers, PngSettings{}));
+        const size_t chosenBytes = ReadWholeFile(chosen).size(), defaultBytes = ReadWholeFile(defaults).size();
+        EXPECT_LE(chosenBytes * 100, defaultBytes * 105) << chosenBytes << " bytes, " << defaultBytes
+                                                         << " at the library's defaults";
+    }
+}
+
+// A write the full disk cuts short fails, leaking nothing, and the next
+// write elsewhere succeeds.
 TEST(PngFullDisk, WriteErrorIsAFailureAndTheHostCarriesOn) {
     const std::string smallDisk = SmallDiskFolder();
     if (smallDisk.empty()) GTEST_SKIP() << "no small file system mounted (run through scripts/test as root)";
@@ -118,33 +162,14 @@ TEST(PngFullDisk, WriteErrorIsAFailureAndTheHostCarriesOn) {
     ASSERT_EQ(CaptureFileMismatch(whole, 600, 400, colourAt), "");
     const size_t wholeSize = ReadWholeFile(whole).size();
 
-    const ScratchFolder folder(smallDisk);
-    ASSERT_FALSE(folder.path().empty()) << "no folder of its own on " << smallDisk;
-    bool cutShort = false;
-    std::string attempts;
-    for (int attempt = 0; attempt < 8 && !cutShort; ++attempt) {
-        if (attempt > 0) Sleep(100);  // let the other run's write end
-        DiskFiller filler(folder.path(), 8192);
-        if (!filler.filled()) {
-            attempts += " [" + filler.problem() + "]";
-            continue;
-        }
-        const std::string path = folder.path() + "\\too-big-" + std::to_string(attempt) + ".png";
+    ExpectWriteCutShortByFullDisk(smallDisk, ".png", wholeSize, [&](const std::string& path) {
         const Usage before = MeasureUsage();
         const bool written = WritePngFile(path.c_str(), noise.get(), 600, 400);
         const Usage after = MeasureUsage();
         EXPECT_EQ(after.gdiObjects, before.gdiObjects) << Describe(before) << " -> " << Describe(after);
         EXPECT_EQ(after.kernelHandles, before.kernelHandles) << "the output file was left open";
-        ASSERT_TRUE(PathExists(path)) << "the file was never made";
-        const size_t size = ReadWholeFile(path).size();
-        if (written)
-            EXPECT_EQ(size, wholeSize) << "success must mean the whole file";
-        else
-            cutShort = size > 0 && size < wholeSize;
-        attempts += " [" + std::to_string(size) + " bytes written]";
-        EXPECT_TRUE(DeleteFileA(path.c_str())) << "the file was left open";
-    }
-    EXPECT_TRUE(cutShort) << "no write was cut short by the full disk:" << attempts;
+        return written;
+    });
 
     const std::string after = good.file("after.png");
     ASSERT_TRUE(WritePngFile(after.c_str(), noise.get(), 600, 400));
