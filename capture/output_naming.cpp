@@ -7,10 +7,11 @@
 
 #include <commdlg.h>
 
+#include <algorithm>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <new>
-#include <vector>
 
 HWND SaveDialogOwner = nullptr;
 
@@ -48,8 +49,12 @@ bool WriteComplete(const char* fileName, const std::function<bool(const char*)>&
 std::string FormatText(const char* format, std::initializer_list<int32_t> arguments) {
     std::unique_ptr<char[]> output(new (std::nothrow) char[1025]);
     if (!output) return std::string();
-    std::vector<int32_t> list(arguments);
-    const int count = wvsprintfA(output.get(), format, reinterpret_cast<va_list>(list.data()));
+    // Passed as real variadic arguments: an array of ints is no va_list on
+    // 64-bit Windows, where each argument takes a slot of eight bytes.
+    int32_t slots[8] = {};
+    std::copy_n(arguments.begin(), std::min(arguments.size(), std::size(slots)), slots);
+    const int count = wsprintfA(output.get(), format, slots[0], slots[1], slots[2], slots[3], slots[4], slots[5],
+                                slots[6], slots[7]);
     return count > 0 ? std::string(output.get(), size_t(count)) : std::string();
 }
 
@@ -78,9 +83,10 @@ bool TScreenShot::SaveWithDialog() {
     if (!Image) return false;
     const bool png = PngAvailable && ImageIsBitmap;
     char file[MAX_PATH + 1] = {};
-    // The full record with its trailing reserved members: 88 bytes.
+    // The full record with its trailing reserved members: 88 bytes (152 in
+    // 64-bit Windows).
     OPENFILENAMEA dialog{};
-    static_assert(sizeof(dialog) == 88, "OPENFILENAMEA is the Windows 2000 record");
+    static_assert(sizeof(dialog) == (sizeof(void*) == 8 ? 152 : 88), "OPENFILENAMEA is the Windows 2000 record");
     dialog.lStructSize = sizeof(dialog);
     dialog.hwndOwner = SaveDialogOwner;
     dialog.hInstance = reinterpret_cast<HINSTANCE>(OwnModule());

@@ -34,7 +34,7 @@ public:
 HBITMAP GrabWindow(HWND window);
 HBITMAP GrabScreenRect(int32_t left, int32_t top, int32_t right, int32_t bottom);
 
-// wvsprintfA over 32-bit arguments; at most 1024 characters.
+// wsprintfA over up to eight 32-bit arguments; at most 1024 characters.
 std::string FormatText(const char* format, std::initializer_list<int32_t> arguments);
 
 // The name a capture gets in a folder: local date and time to the millisecond.

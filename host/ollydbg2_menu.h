@@ -19,7 +19,8 @@ struct Olly2MenuItem {
     };
 };
 #pragma pack(pop)
-static_assert(sizeof(Olly2MenuItem) == 6 * sizeof(void*), "OllyDbg 2's t_menu");
+// OllyDbg 2 is a 32-bit program: six fields of four bytes.
+static_assert(sizeof(void*) != 4 || sizeof(Olly2MenuItem) == 24, "OllyDbg 2's t_menu");
 
 constexpr int kOlly2MenuVerify = 0;
 constexpr int kOlly2MenuExecute = 1;

@@ -60,7 +60,7 @@ uint32_t WindowLong(HWND window, int index) { return static_cast<uint32_t>(GetWi
 
 template <typename Handle>
 Handle WindowLongHandle(HWND window, int index) {
-    return reinterpret_cast<Handle>(static_cast<LONG_PTR>(GetWindowLongA(window, index)));
+    return reinterpret_cast<Handle>(GetWindowLongPtrA(window, index));
 }
 
 HICON IconOf(TargetQueries& queries, WPARAM which) {
@@ -72,14 +72,14 @@ HICON IconOf(TargetQueries& queries, WPARAM which) {
 // Fills the attribute fields in their fixed order; a read that fails
 // leaves its field zero.
 void ReadAttributes(TargetSnapshot& snapshot, HWND window, TargetQueries& queries) {
-    snapshot.ParentWnd = WindowLongHandle<HWND>(window, GWL_HWNDPARENT);
+    snapshot.ParentWnd = WindowLongHandle<HWND>(window, GWLP_HWNDPARENT);
     snapshot.CtrlID = GetDlgCtrlID(window);
-    snapshot.WndProcAddr = WindowLong(window, GWL_WNDPROC);
+    snapshot.WndProcAddr = static_cast<uintptr_t>(GetWindowLongPtrA(window, GWLP_WNDPROC));
     snapshot.MenuHandle = GetMenu(window);
     snapshot.Style = WindowLong(window, GWL_STYLE);
     snapshot.ExStyle = WindowLong(window, GWL_EXSTYLE);
     snapshot.ClassStyle = static_cast<uint32_t>(GetClassLongA(window, GCL_STYLE));
-    snapshot.InstanceHandle = WindowLongHandle<HINSTANCE>(window, GWL_HINSTANCE);
+    snapshot.InstanceHandle = WindowLongHandle<HINSTANCE>(window, GWLP_HINSTANCE);
     snapshot.BigIcon = IconOf(queries, ICON_BIG);
     snapshot.SmallIcon = IconOf(queries, ICON_SMALL);
     snapshot.IsEnabled = IsWindowEnabled(window) != FALSE;

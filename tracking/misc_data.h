@@ -19,7 +19,7 @@ struct TargetSnapshot {
     int32_t CtrlID;
     uint32_t Style;
     uint32_t ExStyle;
-    uint32_t WndProcAddr;
+    uintptr_t WndProcAddr;
     uint32_t ProcessID;
     uint32_t ThreadID;
     uint32_t ClassStyle;

@@ -17,11 +17,23 @@ size_t LengthWithin(const Char* text, size_t capacity) {
     return length;
 }
 
+// A target that reports a length near LRESULT's range leaves a 32-bit build
+// without a buffer, and its text empty. A 64-bit build could have one, at the
+// cost of gigabytes written in the host: it gives up on such a text as well.
+bool LongerThanAnyText(LRESULT length) {
+#ifdef _WIN64
+    return length > (LRESULT(1) << 24);
+#else
+    static_cast<void>(length);
+    return false;
+#endif
+}
+
 template <typename Char>
 std::basic_string<Char> ReadText(TargetQueries& queries, bool wide) noexcept {
     try {
         LRESULT length = 0;
-        if (!queries.Send(WM_GETTEXTLENGTH, 0, 0, wide, length) || length <= 0) return {};
+        if (!queries.Send(WM_GETTEXTLENGTH, 0, 0, wide, length) || length <= 0 || LongerThanAnyText(length)) return {};
         const size_t count = static_cast<size_t>(length);
         std::unique_ptr<Char[]> buffer(new Char[count + 2]());
         LRESULT copied = 0;

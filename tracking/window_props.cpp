@@ -21,9 +21,9 @@ UniqueBlock TakeZeroed(size_t size) noexcept {
     return UniqueBlock(static_cast<char*>(block));
 }
 
-const void* AddressOf(uint32_t data) { return reinterpret_cast<const void*>(static_cast<uintptr_t>(data)); }
+const void* AddressOf(uintptr_t data) { return reinterpret_cast<const void*>(data); }
 
-bool ReadExactly(HANDLE process, uint32_t address, void* buffer, size_t size) noexcept {
+bool ReadExactly(HANDLE process, uintptr_t address, void* buffer, size_t size) noexcept {
     SIZE_T read = 0;
     return ReadProcessMemory(process, AddressOf(address), buffer, size, &read) && read == size;
 }
@@ -33,7 +33,7 @@ bool ReadExactly(HANDLE process, uint32_t address, void* buffer, size_t size) no
 // Every part of a readable stretch is readable too, so an address that cannot
 // be read costs one attempt, a readable stretch two, and the end of one that
 // runs into unreadable memory is found by halving.
-size_t ReadLongestStretch(HANDLE process, uint32_t address, char* buffer) noexcept {
+size_t ReadLongestStretch(HANDLE process, uintptr_t address, char* buffer) noexcept {
     if (!ReadExactly(process, address, buffer, 1)) return 0;
     if (ReadExactly(process, address, buffer, kReadSize)) return kReadSize;
     size_t readable = 1, unreadable = kReadSize;
@@ -53,7 +53,7 @@ UniqueHandle OpenOwnerProcess(HWND window) noexcept {
 }
 
 // The four bytes and the text at the address that the property's data gives.
-void ReadPropData(TWndProps& list, int32_t index, HANDLE process, uint32_t data) noexcept {
+void ReadPropData(TWndProps& list, int32_t index, HANDLE process, uintptr_t data) noexcept {
     UniqueBlock buffer = TakeZeroed(kReadSize);
     const size_t length = buffer ? ReadLongestStretch(process, data, buffer.get()) : 0;
     uint32_t value = 0;
@@ -153,14 +153,14 @@ void TWndProps::SetText(int32_t index, PropField field, const char* text) noexce
     if (buffer) lstrcpynA(buffer, text, static_cast<int>(kPropTextSize));
 }
 
-void TWndProps::SetValue(int32_t index, PropField field, uint32_t value) noexcept {
+void TWndProps::SetValue(int32_t index, PropField field, uintptr_t value) noexcept {
     if (!IsValidIndex(index)) return;
     PropItem& item = Items[static_cast<size_t>(index)];
     switch (field) {
         case pfData: item.Data = value; break;
-        case pfDataValue: item.DataValue = value; break;
-        case pfAtom: item.Atom = value; break;
-        case pfExtra: item.Extra = value; break;
+        case pfDataValue: item.DataValue = static_cast<uint32_t>(value); break;
+        case pfAtom: item.Atom = static_cast<uint32_t>(value); break;
+        case pfExtra: item.Extra = static_cast<uint32_t>(value); break;
         default: break;
     }
 }
@@ -183,7 +183,7 @@ BOOL CALLBACK PropEnumProc(HWND window, LPSTR name, HANDLE data, ULONG_PTR listP
             list->SetText(index, pfName, atomName.get());
     }
 
-    const uint32_t dataValue = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(data));
+    const uintptr_t dataValue = reinterpret_cast<uintptr_t>(data);
     list->SetValue(index, pfData, dataValue);
     UniqueHandle opened;
     HANDLE process = window == list->Window ? list->owner_.get() : nullptr;

@@ -29,7 +29,7 @@ struct PropItem {
     bool TextRead;
     char* Name;      // owned by the list; null when its allocation failed
     char* DataText;  // owned by the list; null when its allocation failed
-    uint32_t Data;
+    uintptr_t Data;  // the property's handle: an address in the owner's memory
     uint32_t DataValue;
     uint32_t Atom;
     uint32_t Extra;
@@ -51,7 +51,7 @@ public:
     bool GetFlag(int32_t index, PropField field) const noexcept;
     void SetFlag(int32_t index, PropField field, bool value) noexcept;
     void SetText(int32_t index, PropField field, const char* text) noexcept;
-    void SetValue(int32_t index, PropField field, uint32_t value) noexcept;
+    void SetValue(int32_t index, PropField field, uintptr_t value) noexcept;
 
     HWND Window = nullptr;
     std::vector<PropItem> Items;  // the text buffers belong to this object

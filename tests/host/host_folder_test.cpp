@@ -37,8 +37,15 @@ TEST(HostInstallation, SettingsFileIsReadAndWrittenBesideTheHostsExecutableOnly)
 
     // Started in the plug-in's folder: neither the plug-in's folder nor the
     // current one is the host's.
+#ifdef _WIN64
+    // x64dbg, the one 64-bit host, has its debugger DLL beside it.
+    ASSERT_TRUE(CopyFileA((ProgramFolder() + "x64dbg.dll").c_str(), (hostFolder + "x64dbg.dll").c_str(), FALSE));
+    std::string command = "\"" + hostFolder + "host.exe\" --host x64dbg --start --plugin \"" + plugins +
+                          "Pixmerle_1_1_7.dll\"";
+#else
     std::string command = "\"" + hostFolder + "host.exe\" --host quickunpack --start --plugin \"" + plugins +
                           "Pixmerle_1_1_7.dll\"";
+#endif
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};

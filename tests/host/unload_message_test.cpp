@@ -1,8 +1,9 @@
 // The one debug string the plug-in writes, seen the way a debug-output
-// monitor sees it: a host that loads and frees the plug-in runs while this
-// program serves the system-wide debug-output buffer.
+// monitor sees it: a host that loads the plug-in and frees it, or ends
+// without, runs while this program serves the system-wide debug-output buffer.
 #include "common/handles.h"
 #include "tests/support/child_process.h"
+#include "tests/support/plugin_library.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -61,30 +62,70 @@ private:
     const char* view_ = nullptr;
 };
 
+// Runs a host process to its end; the debug strings it wrote, and its exit code.
+std::vector<std::string> RunHost(DebugOutputMonitor& monitor, const std::string& commandLine, DWORD& exitCode) {
+    std::string writable = commandLine;  // CreateProcessA may write into it
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    exitCode = ~0u;
+    if (!CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, ProgramFolder().c_str(),
+                        &startup, &process)) {
+        ADD_FAILURE() << "cannot start " << commandLine;
+        return {};
+    }
+    const UniqueHandle thread(process.hThread), child(process.hProcess);
+    const std::vector<std::string> strings = monitor.CollectFrom(child.get(), process.dwProcessId, 60000);
+    GetExitCodeProcess(child.get(), &exitCode);
+    return strings;
+}
+
+const std::vector<std::string> kUnloadedOnce{"Plugin unloaded by DLL_PROCESS_DETACH"};
+
 TEST(UnloadMessage, WrittenExactlyOnceWhenAHostFreesThePlugin) {
     DebugOutputMonitor monitor;
     ASSERT_TRUE(monitor.ready()) << "cannot serve the debug-output buffer (error " << GetLastError() << ")";
     const std::string plugin = ProgramFolder() + "Pixmerle_1_1_7.dll";
 
+#ifdef _WIN64
+    for (const char* host : {"x64dbg"}) {
+#else
     for (const char* host : {"quickunpack", "ollydbg", "peid", "pt"}) {
+#endif
         SCOPED_TRACE(host);
-        std::string commandLine = "\"" + ProgramFolder() + "host_simulator.exe\" --host " + host +
-                                  " --load-only --plugin \"" + plugin + "\"";
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                   ProgramFolder().c_str(), &startup, &process))
-            << commandLine;
-        const UniqueHandle thread(process.hThread), child(process.hProcess);
-        const std::vector<std::string> strings = monitor.CollectFrom(child.get(), process.dwProcessId, 60000);
-        DWORD exitCode = 1;
-        GetExitCodeProcess(child.get(), &exitCode);
-
+        DWORD exitCode = 0;
+        const std::vector<std::string> strings =
+            RunHost(monitor, "\"" + ProgramFolder() + "host_simulator.exe\" --host " + host +
+                                 " --load-only --plugin \"" + plugin + "\"", exitCode);
         EXPECT_EQ(exitCode, 0u) << "the host could not load and free the plug-in";
-        const std::vector<std::string> expected{"Plugin unloaded by DLL_PROCESS_DETACH"};
-        EXPECT_EQ(strings, expected);
+        EXPECT_EQ(strings, kUnloadedOnce);
     }
+}
+
+// This program run again with the switch is a host that ends, with the
+// plug-in's dialog open, by ExitProcess and without freeing the plug-in.
+constexpr char kEndingHostSwitch[] = "--host-ending-in-the-dialog";
+constexpr UINT kEndingHostCode = 57;
+
+void CALLBACK EndHost(HWND, UINT, UINT_PTR, DWORD) { ExitProcess(kEndingHostCode); }
+
+// Before GoogleTest's main, so that the host runs on its only thread.
+const bool endingHost = [] {
+    if (!std::strstr(GetCommandLineA(), kEndingHostSwitch)) return false;
+    if (!SetTimer(nullptr, 0, 2000, EndHost) || !RunPluginDialogAsHost()) ExitProcess(2);
+    ExitProcess(3);  // the dialog ended first
+}();
+
+TEST(UnloadMessage, WrittenExactlyOnceWhenTheHostEndsWithoutFreeingThePlugin) {
+    DebugOutputMonitor monitor;
+    ASSERT_TRUE(monitor.ready()) << "cannot serve the debug-output buffer (error " << GetLastError() << ")";
+    char program[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, program, MAX_PATH);
+    DWORD exitCode = 0;
+    const std::vector<std::string> strings =
+        RunHost(monitor, "\"" + std::string(program) + "\" " + kEndingHostSwitch, exitCode);
+    EXPECT_EQ(exitCode, kEndingHostCode) << "the host did not end as it chose";
+    EXPECT_EQ(strings, kUnloadedOnce);
 }
 
 }  // namespace

@@ -62,7 +62,8 @@ TEST_F(PngBindingTest, LibraryFileFunctionsAreUsedWhenBothExist) {
     const std::string path = dir.file("full.png");
     EXPECT_TRUE(WriteSample(path));
     EXPECT_EQ(ReadText(path), "stand-in 1.0.1\n");
-    auto calls = reinterpret_cast<int (*)()>(GetProcAddress(PngBinding.Library, "stand_in_open_file_calls"));
+    auto calls = reinterpret_cast<int (*)()>(
+        reinterpret_cast<void*>(GetProcAddress(PngBinding.Library, "stand_in_open_file_calls")));
     ASSERT_NE(calls, nullptr);
     EXPECT_EQ(calls(), 1);
 }

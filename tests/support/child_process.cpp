@@ -9,8 +9,15 @@ std::string ProgramFolder() {
     return folder.substr(0, folder.find_last_of("\\/") + 1);
 }
 
-ForeignWindow::ForeignWindow(const std::string& title) {
-    std::string command = "\"" + ProgramFolder() + "window_owner.exe\" " + title;
+std::vector<std::string> ForeignOwnerPrograms() {
+    std::vector<std::string> programs{"window_owner.exe"};
+    if (GetFileAttributesA((ProgramFolder() + "window_owner32.exe").c_str()) != INVALID_FILE_ATTRIBUTES)
+        programs.push_back("window_owner32.exe");
+    return programs;
+}
+
+ForeignWindow::ForeignWindow(const std::string& title, const std::string& program) {
+    std::string command = "\"" + ProgramFolder() + program + "\" " + title;
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process_))

@@ -2,10 +2,11 @@
 // Starts window_owner.exe (built beside the tests) and finds its window.
 #include <windows.h>
 #include <string>
+#include <vector>
 
 class ForeignWindow {
 public:
-    explicit ForeignWindow(const std::string& title);
+    explicit ForeignWindow(const std::string& title, const std::string& program = "window_owner.exe");
     ~ForeignWindow();
     ForeignWindow(const ForeignWindow&) = delete;
     ForeignWindow& operator=(const ForeignWindow&) = delete;
@@ -20,3 +21,7 @@ private:
 
 // The folder of the running test program, with a trailing backslash.
 std::string ProgramFolder();
+
+// The window owners beside the test program: window_owner.exe, and in the
+// 64-bit build also the 32-bit window_owner32.exe.
+std::vector<std::string> ForeignOwnerPrograms();

@@ -16,6 +16,11 @@ F PluginEntry(const char* name) {
     return module ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
 }
 
+// Opens the plug-in's capture dialog on this thread as a host does and comes
+// back when it ends: StartPlugin in the 32-bit build, x64dbg's pluginit,
+// plugsetup and menu entry in the 64-bit one. False without those entries.
+bool RunPluginDialogAsHost();
+
 // True once PluginModule loaded the DLL. The test program then ends without
 // the DLL's unload notification: under qemu-user, the OutputDebugStringA the
 // plug-in calls at unload takes down a process that has ever run a second

@@ -3,9 +3,11 @@
 // runs until the window is closed. The window carries two properties whose
 // data are addresses in this process: "Pixmerle.Title" points at a copy of
 // the title, "Pixmerle.Unreadable" into the first page, which is never mapped.
+// "Pixmerle.Instance" gives the window's instance as this process knows it.
 #include <windows.h>
 
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
@@ -14,7 +16,7 @@ char TitleCopy[260];
 LRESULT CALLBACK OwnerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_DESTROY) {
         RemovePropA(hwnd, "Pixmerle.Title");
-        RemovePropA(hwnd, "Pixmerle.Unreadable");
+        for (const char* name : {"Pixmerle.Unreadable", "Pixmerle.Instance"}) RemovePropA(hwnd, name);
         PostQuitMessage(0);
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
@@ -36,6 +38,7 @@ int main(int argc, char** argv) {
     std::strncpy(TitleCopy, title, sizeof TitleCopy - 1);
     SetPropA(window, "Pixmerle.Title", TitleCopy);
     SetPropA(window, "Pixmerle.Unreadable", reinterpret_cast<HANDLE>(0x10));
+    SetPropA(window, "Pixmerle.Instance", wc.hInstance);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
     return 0;

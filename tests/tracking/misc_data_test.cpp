@@ -217,19 +217,22 @@ TEST(TrackerState, EmptyTrackingChosenAndNullSelection) {
 // mouse move, and flashed: its repaint is posted to the other process, which
 // is not waited for, and its pixels end as they were.
 TEST(ForeignTarget, FoundSelectedAndFlashed) {
-    ForeignWindow foreign("pixmerle-foreign-target");
-    ASSERT_NE(foreign.hwnd(), nullptr) << "window_owner.exe did not show its window";
-    EXPECT_EQ(WindowAtPoint(POINT{650, 540}), foreign.hwnd());
-    const RECT rect = {600, 500, 720, 590};
-    PumpMessages(60);
-    const ScreenPixels before = ReadScreen(rect);
-    TMiscData data;
-    data.CheckTargetProcess(nullptr);
-    data.SelectTarget(foreign.hwnd(), nullptr);
-    EXPECT_EQ(data.Snapshot.TargetWnd, foreign.hwnd());
-    data.FlashTarget();
-    PumpMessages(60);
-    EXPECT_EQ(ReadScreen(rect).rgb, before.rgb);
+    for (const std::string& program : ForeignOwnerPrograms()) {
+        SCOPED_TRACE(program);
+        ForeignWindow foreign("pixmerle-foreign-target", program);
+        ASSERT_NE(foreign.hwnd(), nullptr) << program << " did not show its window";
+        EXPECT_EQ(WindowAtPoint(POINT{650, 540}), foreign.hwnd());
+        const RECT rect = {600, 500, 720, 590};
+        PumpMessages(60);
+        const ScreenPixels before = ReadScreen(rect);
+        TMiscData data;
+        data.CheckTargetProcess(nullptr);
+        data.SelectTarget(foreign.hwnd(), nullptr);
+        EXPECT_EQ(data.Snapshot.TargetWnd, foreign.hwnd());
+        data.FlashTarget();
+        PumpMessages(60);
+        EXPECT_EQ(ReadScreen(rect).rgb, before.rgb);
+    }
 }
 
 }  // namespace

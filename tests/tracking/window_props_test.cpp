@@ -11,7 +11,7 @@
 
 namespace {
 
-uint32_t Address(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
+uintptr_t Address(const void* p) { return reinterpret_cast<uintptr_t>(p); }
 
 HANDLE AsData(const void* p) { return const_cast<HANDLE>(p); }
 
@@ -157,25 +157,29 @@ TEST_F(PropsTarget, DataReadFromThisProcess) {
     for (const char* name : {"text", "long", "edge6", "edge2", "beyond"}) RemovePropA(window, name);
 }
 
+// Also a 32-bit process read from the 64-bit build.
 TEST(ForeignProps, ReadableAndUnreadableDataOfAnotherProcess) {
-    ForeignWindow foreign("pixmerle-props-foreign");
-    ASSERT_NE(foreign.hwnd(), nullptr);
-    TWndProps props;
-    props.ReadProps(foreign.hwnd());
-    const PropItem *title = nullptr, *unreadable = nullptr;
-    for (const PropItem& item : props.Items) {
-        if (!std::strcmp(item.Name, "Pixmerle.Title")) title = &item;
-        if (!std::strcmp(item.Name, "Pixmerle.Unreadable")) unreadable = &item;
+    for (const std::string& program : ForeignOwnerPrograms()) {
+        SCOPED_TRACE(program);
+        ForeignWindow foreign("pixmerle-props-foreign", program);
+        ASSERT_NE(foreign.hwnd(), nullptr);
+        TWndProps props;
+        props.ReadProps(foreign.hwnd());
+        const PropItem *title = nullptr, *unreadable = nullptr;
+        for (const PropItem& item : props.Items) {
+            if (!std::strcmp(item.Name, "Pixmerle.Title")) title = &item;
+            if (!std::strcmp(item.Name, "Pixmerle.Unreadable")) unreadable = &item;
+        }
+        ASSERT_TRUE(title && unreadable);
+        uint32_t firstFour;
+        std::memcpy(&firstFour, "pixm", 4);
+        EXPECT_TRUE(title->DataRead && title->TextRead);
+        EXPECT_EQ(title->DataValue, firstFour);
+        EXPECT_STREQ(title->DataText, "pixmerle-props-foreign");
+        EXPECT_EQ(unreadable->Data, 0x10u);
+        EXPECT_FALSE(unreadable->DataRead || unreadable->TextRead || unreadable->DataValue);
+        EXPECT_STREQ(unreadable->DataText, "");
     }
-    ASSERT_TRUE(title && unreadable);
-    uint32_t firstFour;
-    std::memcpy(&firstFour, "pixm", 4);
-    EXPECT_TRUE(title->DataRead && title->TextRead);
-    EXPECT_EQ(title->DataValue, firstFour);
-    EXPECT_STREQ(title->DataText, "pixmerle-props-foreign");
-    EXPECT_EQ(unreadable->Data, 0x10u);
-    EXPECT_FALSE(unreadable->DataRead || unreadable->TextRead || unreadable->DataValue);
-    EXPECT_STREQ(unreadable->DataText, "");
 }
 
 TEST(PropsOwner, TrackerCreatesRefillsAndClearsItsLists) {

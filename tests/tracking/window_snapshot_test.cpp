@@ -239,17 +239,23 @@ TEST(Snapshot, TargetThatDoesNotAnswerIsAskedNothingMoreAndItsLateAnswerHarmsNot
     EXPECT_TRUE(HeapsIntact());
 }
 
+// Also a 32-bit window read from the 64-bit build: the instance as the owner
+// itself knows it, in full width.
 TEST(Snapshot, ForeignWindowIsReadAcrossProcesses) {
-    ForeignWindow foreign("pixmerle-snapshot-foreign");
-    ASSERT_NE(foreign.hwnd(), nullptr);
-    TMiscData data;
-    data.SelectTarget(foreign.hwnd(), nullptr);
-    EXPECT_EQ(data.TextA, "pixmerle-snapshot-foreign");
-    EXPECT_EQ(data.TextW, L"pixmerle-snapshot-foreign");
-    EXPECT_EQ(data.ClassNameA, "PixmerleOwner");
-    EXPECT_EQ(data.Snapshot.ProcessID, foreign.processId());
-    EXPECT_EQ(data.Snapshot.WindowRect.left, 600);
-    EXPECT_EQ(data.Snapshot.ClientRect.right, 120);
+    for (const std::string& program : ForeignOwnerPrograms()) {
+        SCOPED_TRACE(program);
+        ForeignWindow foreign("pixmerle-snapshot-foreign", program);
+        ASSERT_NE(foreign.hwnd(), nullptr);
+        TMiscData data;
+        data.SelectTarget(foreign.hwnd(), nullptr);
+        EXPECT_EQ(data.TextA, "pixmerle-snapshot-foreign");
+        EXPECT_EQ(data.TextW, L"pixmerle-snapshot-foreign");
+        EXPECT_EQ(data.ClassNameA, "PixmerleOwner");
+        EXPECT_EQ(data.Snapshot.ProcessID, foreign.processId());
+        EXPECT_EQ(data.Snapshot.WindowRect.left, 600);
+        EXPECT_EQ(data.Snapshot.ClientRect.right, 120);
+        EXPECT_EQ(data.Snapshot.InstanceHandle, GetPropA(foreign.hwnd(), "Pixmerle.Instance"));
+    }
 }
 
 // A selection, as every drag over a window makes one, leaves the clipboard alone.

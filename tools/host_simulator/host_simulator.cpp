@@ -17,7 +17,11 @@
 namespace {
 
 struct Options {
+#ifdef _WIN64
+    HostKind host = HostKind::X32dbg;  // x64dbg, the one 64-bit host
+#else
     HostKind host = HostKind::OllyDbg;
+#endif
     std::string plugin;
     bool start = false;
     bool loadOnly = false;
@@ -59,7 +63,11 @@ int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
         std::fprintf(stderr,
+#ifdef _WIN64
+                     "usage: host_simulator [--host x64dbg]\n"
+#else
                      "usage: host_simulator [--host ollydbg|peid|quickunpack|pt|x32dbg|ollydbg2|immunity]\n"
+#endif
                      "                      [--plugin PATH] [--start]\n"
                      "                      [--demo FOLDER [--target sample|dialog]] [--load-only]\n");
         return 2;

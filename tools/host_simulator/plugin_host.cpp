@@ -29,6 +29,14 @@ using X32dbgPluginInit = bool(__cdecl*)(X64dbgInit*);
 using X32dbgPluginSetup = void(__cdecl*)(X64dbgSetup*);
 using X32dbgPluginStop = bool(__cdecl*)();
 constexpr int kX32dbgPluginHandle = 7;
+// x64dbg's 32-bit debugger is x32dbg; the simulator built for 64-bit plays x64dbg.
+#ifdef _WIN64
+constexpr char kX64dbgFamilyName[] = "x64dbg";
+constexpr char kX64dbgFamilyPlugin[] = "plugins\\Pixmerle.dp64";
+#else
+constexpr char kX64dbgFamilyName[] = "x32dbg";
+constexpr char kX64dbgFamilyPlugin[] = "plugins\\Pixmerle.dp32";
+#endif
 
 // OllyDbg 2.01's plug-in interface.
 using Olly2Query = int(__cdecl*)(int version, ULONG* features, wchar_t* name, wchar_t* pluginVersion);
@@ -86,7 +94,7 @@ bool ParseHostKind(const char* text, HostKind& kind) {
     else if (!lstrcmpiA(text, "peid")) kind = HostKind::PEiD;
     else if (!lstrcmpiA(text, "quickunpack")) kind = HostKind::QuickUnpack;
     else if (!lstrcmpiA(text, "pt")) kind = HostKind::FourthHost;
-    else if (!lstrcmpiA(text, "x32dbg")) kind = HostKind::X32dbg;
+    else if (!lstrcmpiA(text, kX64dbgFamilyName)) kind = HostKind::X32dbg;
     else if (!lstrcmpiA(text, "ollydbg2")) kind = HostKind::OllyDbg2;
     else if (!lstrcmpiA(text, "immunity")) kind = HostKind::Immunity;
     else return false;
@@ -99,7 +107,7 @@ const char* HostKindName(HostKind kind) {
     case HostKind::PEiD: return "PEiD";
     case HostKind::QuickUnpack: return "Quick Unpack";
     case HostKind::FourthHost: return "GetPTPluginName/StartPTPlugin";
-    case HostKind::X32dbg: return "x32dbg";
+    case HostKind::X32dbg: return kX64dbgFamilyName;
     case HostKind::OllyDbg2: return "OllyDbg 2.01";
     case HostKind::Immunity: return "Immunity Debugger";
     }
@@ -107,7 +115,7 @@ const char* HostKindName(HostKind kind) {
 }
 
 const char* DefaultPluginPath(HostKind kind) {
-    return kind == HostKind::X32dbg ? "plugins\\Pixmerle.dp32" : "Pixmerle_1_1_7.dll";
+    return kind == HostKind::X32dbg ? kX64dbgFamilyPlugin : "Pixmerle_1_1_7.dll";
 }
 
 PluginHost::~PluginHost() {
@@ -119,7 +127,7 @@ bool PluginHost::Load(const std::string& path) {
     Unload();
     // x32dbg.exe has its debugger DLL loaded before any plug-in.
     if (kind_ == HostKind::X32dbg && !debuggerDll_) {
-        debuggerDll_.reset(LoadLibraryA("x32dbg.dll"));
+        debuggerDll_.reset(LoadLibraryA(kDebuggerDllName));
         if (!debuggerDll_) return false;
     }
     module_.reset(LoadLibraryA(path.c_str()));

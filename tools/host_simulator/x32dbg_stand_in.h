@@ -8,6 +8,13 @@
 
 #include <windows.h>
 
+// The file name: x64dbg.dll in the 64-bit build, which plays x64dbg.
+#ifdef _WIN64
+constexpr char kDebuggerDllName[] = "x64dbg.dll";
+#else
+constexpr char kDebuggerDllName[] = "x32dbg.dll";
+#endif
+
 using PluginCallback = void(__cdecl*)(int type, void* info);
 
 struct RecordedEntry {
