@@ -13,9 +13,9 @@
 #include "capture/screen_shot.h"
 #include "common/handles.h"
 #include "tests/support/process_usage.h"
+#include "tests/support/screen_content.h"
 #include "tests/support/screen.h"
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -25,75 +25,6 @@ namespace {
 enum class Content { Photo, Listing };
 
 const char* ContentName(Content content) { return content == Content::Photo ? "photo" : "listing"; }
-
-// Smooth gradients with fine noise: compresses like a photograph.
-void PaintPhoto(HDC dc, int width, int height) {
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    std::vector<uint32_t> pixels(size_t(width) * size_t(height));
-    uint32_t noise = 7;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            noise = noise * 1664525u + 1013904223u;
-            const double fx = double(x) / width, fy = double(y) / height;
-            const int r = int(128 + 100 * std::sin(fx * 9 + fy * 4)) + int(noise >> 29);
-            const int g = int(128 + 90 * std::cos(fy * 11 - fx * 3)) + int((noise >> 26) & 7);
-            const int b = int(120 + 110 * std::sin((fx + fy) * 7)) + int((noise >> 23) & 7);
-            pixels[size_t(y) * size_t(width) + size_t(x)] =
-                (uint32_t(std::min(r, 255)) << 16) | (uint32_t(std::min(g, 255)) << 8) | uint32_t(std::min(b, 255));
-        }
-    SetDIBitsToDevice(dc, 0, 0, DWORD(width), DWORD(height), 0, 0, 0, UINT(height), pixels.data(), &info,
-                      DIB_RGB_COLORS);
-}
-
-void Fill(HDC dc, RECT rect, COLORREF colour) {
-    const UniqueBrush brush(CreateSolidBrush(colour));
-    FillRect(dc, &rect, brush.get());
-}
-
-// A debugger's CPU window: a toolbar, a disassembly listing with addresses,
-// bytes and instructions, a register panel and a hex dump, in flat colours.
-void PaintListing(HDC dc, int width, int height) {
-    Fill(dc, RECT{0, 0, width, height}, RGB(255, 255, 255));
-    Fill(dc, RECT{0, 0, width, 28}, RGB(236, 233, 216));
-    for (int x = 6; x < 400; x += 26) Fill(dc, RECT{x, 5, x + 20, 23}, RGB(90 + x % 120, 110, 160));
-    const int split = width * 2 / 3, dumpTop = height * 2 / 3;
-    Fill(dc, RECT{split, 28, split + 3, height}, RGB(160, 160, 160));
-    Fill(dc, RECT{0, dumpTop, split, dumpTop + 3}, RGB(160, 160, 160));
-    Fill(dc, RECT{split + 3, 28, width, height}, RGB(250, 250, 240));
-    const UniqueFont font(CreateFontA(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0, NONANTIALIASED_QUALITY,
-                                      FIXED_PITCH | FF_MODERN, "Courier New"));
-    Selection selected(dc, font.get());
-    SetBkMode(dc, TRANSPARENT);
-    static const char* const kMnemonics[] = {"push ebp", "mov ebp, esp", "sub esp, 0x40", "call 0x00401A2C",
-                                             "test eax, eax", "jne short 0x00401035", "lea ecx, [ebp-0x10]",
-                                             "xor eax, eax", "pop ebp", "ret 0x8"};
-    uint32_t address = 0x00401000, bytes = 0x8B55EC83;
-    int line = 0;
-    for (int y = 32; y + 16 < dumpTop; y += 16, ++line) {
-        if (line % 17 == 5) Fill(dc, RECT{0, y, split, y + 16}, RGB(0, 0, 128));
-        SetTextColor(dc, line % 17 == 5 ? RGB(255, 255, 255) : RGB(0, 0, 0));
-        char text[128];
-        bytes = bytes * 2654435761u + 17;
-        std::snprintf(text, sizeof text, "%08X   %08X    %s", address, bytes, kMnemonics[line % 10]);
-        TextOutA(dc, 4, y, text, int(std::strlen(text)));
-        address += 2 + bytes % 5;
-    }
-    SetTextColor(dc, RGB(0, 0, 0));
-    for (int y = dumpTop + 6, row = 0; y + 16 < height; y += 16, ++row) {
-        char text[128];
-        std::snprintf(text, sizeof text, "%08X  %02X %02X %02X %02X %02X %02X %02X %02X  %c%c%c%c%c%c%c%c",
-                      0x00403000 + row * 8, row & 0xFF, (row * 7) & 0xFF, 0, 0, (row * 13) & 0xFF, 0x40, 0, 0,
-                      'A' + row % 26, '.', '.', '.', 'a' + row % 26, '@', '.', '.');
-        TextOutA(dc, 4, y, text, int(std::strlen(text)));
-    }
-    static const char* const kRegisters[] = {"EAX", "ECX", "EDX", "EBX", "ESP", "EBP", "ESI", "EDI", "EIP"};
-    for (int i = 0; i < 9; ++i) {
-        char text[64];
-        std::snprintf(text, sizeof text, "%s 00%06X", kRegisters[i], (i * 0x1F3D5) & 0xFFFFFF);
-        TextOutA(dc, split + 12, 40 + 18 * i, text, int(std::strlen(text)));
-    }
-}
 
 Content shownContent = Content::Photo;
 
