@@ -13,6 +13,7 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -128,6 +129,15 @@ protected:
     TempDir dir;
     CurrentFolder hostFolder;
 
+    // The browser lists the drives that Wine's mount manager reports; in a
+    // fresh prefix the manager comes up a while after the first program.
+    void SetUp() override {
+        constexpr DWORD kDrivesCAndD = 1u << ('C' - 'A') | 1u << ('D' - 'A');
+        ASSERT_TRUE(WaitUntil([] { return (GetLogicalDrives() & kDrivesCAndD) == kDrivesCAndD; }, Bound(60000)))
+            << "waited in vain for Wine's mount manager to report drives C: and D: (drive mask " << std::hex
+            << GetLogicalDrives() << ")";
+    }
+
     void ExpectHostFolderStillCurrent() const {
         EXPECT_TRUE(hostFolder.StillCurrent()) << "the browser made " << CurrentDirectory() << " current";
     }
@@ -140,13 +150,13 @@ protected:
                 const std::string& probe = "", std::string* probeSelection = nullptr) {
         SetActiveWindow(owner.hwnd());
         DialogDriver driver([&] {
-            HWND browser = WaitForAnyDialog(120000);
+            HWND browser = WaitForAnyDialog(kShellDialogMs);
             if (!browser) return;
             if (shownSelection) *shownSelection = SelectionSettledOn(browser, expectedLeaf);
             if (probeSelection) {
                 DWORD_PTR ignored;
                 SendMessageTimeoutA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(probe.c_str()),
-                                    SMTO_ABORTIFHUNG, 10000, &ignored);
+                                    SMTO_ABORTIFHUNG, 2 * kAnswerMs, &ignored);
                 *probeSelection = SelectionSettledOn(browser, expectedLeaf);
             }
             if (!select.empty()) SelectChildOfRoot(browser, select);
@@ -169,7 +179,7 @@ protected:
         query.pszText = text;
         query.cchTextMax = sizeof(text);
         DWORD_PTR ok = 0;
-        SendMessageTimeoutA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query), SMTO_ABORTIFHUNG, 5000, &ok);
+        SendMessageTimeoutA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query), SMTO_ABORTIFHUNG, kAnswerMs, &ok);
         return text;
     }
 
@@ -180,7 +190,7 @@ protected:
         const HTREEITEM handle = reinterpret_cast<HTREEITEM>(item);
         std::memcpy(&rect, &handle, sizeof(handle));
         DWORD_PTR ok = 0;
-        SendMessageTimeoutA(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect), SMTO_ABORTIFHUNG, 5000, &ok);
+        SendMessageTimeoutA(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rect), SMTO_ABORTIFHUNG, kAnswerMs, &ok);
         POINT point = Centre(rect);
         ClientToScreen(tree, &point);
         SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, point);
@@ -192,7 +202,7 @@ protected:
     static void SelectChildOfRoot(HWND browser, const std::string& part) {
         HWND tree = FindWindowExA(browser, nullptr, WC_TREEVIEWA, nullptr);
         DWORD_PTR root = 0, child = 0, ignored = 0;
-        SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0, SMTO_ABORTIFHUNG, 5000, &root);
+        SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0, SMTO_ABORTIFHUNG, kAnswerMs, &root);
         if (part == kRoot) {
             rootText = ItemText(tree, root);
             ClickItem(tree, root);
@@ -203,16 +213,16 @@ protected:
         for (int attempt = 0; attempt < 20 && !child; ++attempt) {
             if (attempt) {
                 SendMessageTimeoutA(tree, TVM_EXPAND, TVE_COLLAPSE | TVE_COLLAPSERESET, LPARAM(root), SMTO_ABORTIFHUNG,
-                                    10000, &ignored);
+                                    2 * kAnswerMs, &ignored);
                 Sleep(500);
             }
-            SendMessageTimeoutA(tree, TVM_EXPAND, TVE_EXPAND, LPARAM(root), SMTO_ABORTIFHUNG, 10000, &ignored);
-            SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_CHILD, LPARAM(root), SMTO_ABORTIFHUNG, 5000, &child);
+            SendMessageTimeoutA(tree, TVM_EXPAND, TVE_EXPAND, LPARAM(root), SMTO_ABORTIFHUNG, 2 * kAnswerMs, &ignored);
+            SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_CHILD, LPARAM(root), SMTO_ABORTIFHUNG, kAnswerMs, &child);
             while (child && ItemText(tree, child).find(part) == std::string::npos)
-                SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_NEXT, LPARAM(child), SMTO_ABORTIFHUNG, 5000, &child);
+                SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_NEXT, LPARAM(child), SMTO_ABORTIFHUNG, kAnswerMs, &child);
         }
         foundItem = child != 0;
-        if (child) SendMessageTimeoutA(tree, TVM_SELECTITEM, TVGN_CARET, LPARAM(child), SMTO_ABORTIFHUNG, 5000, &ignored);
+        if (child) SendMessageTimeoutA(tree, TVM_SELECTITEM, TVGN_CARET, LPARAM(child), SMTO_ABORTIFHUNG, kAnswerMs, &ignored);
     }
 
     // The browser fills its tree as it goes: wait a little for the expected selection.
@@ -229,7 +239,7 @@ protected:
         HWND tree = FindWindowExA(browser, nullptr, WC_TREEVIEWA, nullptr);
         if (!tree) return std::string();
         DWORD_PTR item = 0;
-        SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0, SMTO_ABORTIFHUNG, 5000, &item);
+        SendMessageTimeoutA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0, SMTO_ABORTIFHUNG, kAnswerMs, &item);
         return item ? ItemText(tree, item) : std::string();
     }
 };

@@ -83,7 +83,7 @@ void ExpectScreen(const RECT& area, const ColourAt& plain, const RECT& marked, M
     WaitUntil([&] {
         PumpMessages(20);
         return (problem = ScreenMismatch(area, plain, marked, mark)).empty();
-    }, 5000);
+    }, kAnswerMs);
     EXPECT_EQ(problem, "") << when;
 }
 

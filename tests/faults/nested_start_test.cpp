@@ -100,7 +100,7 @@ std::vector<StartEntry> StartEntries() {
 }
 
 // Time a nested start may take to come back; the open dialog stays open meanwhile.
-constexpr DWORD kReturnMs = 15000;
+const DWORD kReturnMs = Bound(15000);
 
 // Closes every capture dialog but the first, so that a nested start that
 // opened one returns.

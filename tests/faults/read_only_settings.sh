@@ -32,7 +32,7 @@ for case in File Folder; do
     chattr +i "$place" 2>/dev/null && made=folder
   fi
   # Well within the test's own time limit, so that the clean-up runs.
-  PIXMERLE_READ_ONLY=$made timeout -k 10 400 "$wine_run" 24 "$place/$name" "--gtest_filter=ReadOnlySettings.$case*" \
+  PIXMERLE_READ_ONLY=$made timeout -k 10 "$((400 * ${PIXMERLE_TIME_FACTOR:-1}))" "$wine_run" 24 "$place/$name" "--gtest_filter=ReadOnlySettings.$case*" \
     || status=$?
 done
 exit "$status"

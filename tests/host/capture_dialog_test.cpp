@@ -154,7 +154,7 @@ void ExpectOutlines(const std::vector<Area>& areas, int outlined, const std::str
         problem.clear();
         for (size_t i = 0; i < areas.size(); ++i) problem += ScreenMismatch(areas[i], int(i) == outlined);
         return problem.empty();
-    }, 10000);
+    }, 2 * kAnswerMs);
     EXPECT_EQ(problem, "") << when;
 }
 

@@ -41,7 +41,7 @@ using Olly2MenuQuery = Olly2MenuItem*(__cdecl*)(const wchar_t*);
 
 // Runs `start` on this thread and gives the owner of the capture dialog it
 // opened (the driver closes it), or -1 when none opened.
-HWND OwnerOfDialogFrom(const std::function<void()>& start, DWORD waitMs = 30000) {
+HWND OwnerOfDialogFrom(const std::function<void()>& start, DWORD waitMs = kStepMs) {
     HWND owner = reinterpret_cast<HWND>(-1);
     DialogDriver driver([&] {
         HWND dialog = nullptr;
@@ -91,7 +91,7 @@ TEST(X32dbgHost, InitSetupMenuAndStopInTheDebuggersOrderAndOutOfIt) {
 
     // Out of order first: nothing happens and nothing opens.
     X64dbgMenuEntry capture{0};
-    EXPECT_EQ(OwnerOfDialogFrom([&] { menuEntry(18, &capture); }, 1500), kNoDialog) << "a menu before init";
+    EXPECT_EQ(OwnerOfDialogFrom([&] { menuEntry(18, &capture); }, Bound(1500)), kNoDialog) << "a menu before init";
     setup(nullptr);
     EXPECT_FALSE(init(nullptr));
     EXPECT_TRUE(stop()) << "a stop before init";
@@ -115,7 +115,7 @@ TEST(X32dbgHost, InitSetupMenuAndStopInTheDebuggersOrderAndOutOfIt) {
     ASSERT_NE(addMenu, nullptr);
     X64dbgSetup menus{gui.hwnd(), addMenu(7, "main"), addMenu(7, "disasm"), addMenu(7, "dump"), addMenu(7, "stack"),
                       addMenu(7, "graph"), addMenu(7, "memory map"), addMenu(7, "symbols")};
-    EXPECT_EQ(OwnerOfDialogFrom([&] { menuEntry(18, &capture); }, 1500), kNoDialog) << "a menu before setup";
+    EXPECT_EQ(OwnerOfDialogFrom([&] { menuEntry(18, &capture); }, Bound(1500)), kNoDialog) << "a menu before setup";
     setup(&menus);
     const std::vector<RecordedEntry> main = EntriesOf(debugger.get(), menus.hMenu);
     ASSERT_EQ(main.size(), 4u);
@@ -135,7 +135,7 @@ TEST(X32dbgHost, InitSetupMenuAndStopInTheDebuggersOrderAndOutOfIt) {
     X64dbgMenuEntry fromDisassembler{disasm[0].entry};
     EXPECT_EQ(OwnerOfDialogFrom([&] { menuEntry(18, &fromDisassembler); }), gui.hwnd());
     X64dbgMenuEntry unknown{99};
-    EXPECT_EQ(OwnerOfDialogFrom([&] { menuEntry(18, &unknown); menuEntry(18, nullptr); }, 1500), kNoDialog);
+    EXPECT_EQ(OwnerOfDialogFrom([&] { menuEntry(18, &unknown); menuEntry(18, nullptr); }, Bound(1500)), kNoDialog);
 
     // The debugger stops the plug-in on a thread of its own while the
     // dialog is open: the dialog ends on its thread and the stop says yes.
@@ -149,7 +149,7 @@ TEST(X32dbgHost, InitSetupMenuAndStopInTheDebuggersOrderAndOutOfIt) {
     EXPECT_TRUE(stopped);
     EXPECT_TRUE(CaptureDialogs().empty());
     EXPECT_TRUE(stop()) << "a second stop";
-    EXPECT_EQ(OwnerOfDialogFrom([&] { menuEntry(18, &capture); }, 1500), kNoDialog) << "a menu after stop";
+    EXPECT_EQ(OwnerOfDialogFrom([&] { menuEntry(18, &capture); }, Bound(1500)), kNoDialog) << "a menu after stop";
 }
 
 // OllyDbg 2.01 and Immunity Debugger are 32-bit programs.
@@ -200,7 +200,7 @@ TEST(OllyDbg2Host, QueryInitMenusAndActions) {
     EXPECT_EQ(OwnerOfDialogFrom([&] { disasm[0].function(nullptr, disasm[0].name, disasm[0].index, 1); }),
               olly.hwnd());
     EXPECT_EQ(main[0].function(nullptr, main[0].name, 17, 0), 0) << "an unknown index is absent";
-    EXPECT_EQ(OwnerOfDialogFrom([&] { main[0].function(nullptr, main[0].name, 17, 1); }, 1500), kNoDialog);
+    EXPECT_EQ(OwnerOfDialogFrom([&] { main[0].function(nullptr, main[0].name, 17, 1); }, Bound(1500)), kNoDialog);
     hwollymain = nullptr;
 }
 

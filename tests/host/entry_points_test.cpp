@@ -70,11 +70,11 @@ DialogRun RunDialogThrough(const std::function<void()>& start, HWND hostWindow =
         run.owner = GetWindow(dialog.hwnd(), GW_OWNER);
         run.hostVisibleMeanwhile = hostWindow && IsWindowVisible(hostWindow);
         DWORD_PTR icon = 0;
-        SendMessageTimeoutA(dialog.hwnd(), WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, 5000, &icon);
+        SendMessageTimeoutA(dialog.hwnd(), WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, kAnswerMs, &icon);
         run.bigIcon = reinterpret_cast<HICON>(icon);
-        SendMessageTimeoutA(dialog.hwnd(), WM_GETICON, ICON_SMALL, 0, SMTO_ABORTIFHUNG, 5000, &icon);
+        SendMessageTimeoutA(dialog.hwnd(), WM_GETICON, ICON_SMALL, 0, SMTO_ABORTIFHUNG, kAnswerMs, &icon);
         run.smallIcon = reinterpret_cast<HICON>(icon);
-        SendMessageTimeoutA(dialog.Item(IDC_FINDER), STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, 5000, &icon);
+        SendMessageTimeoutA(dialog.Item(IDC_FINDER), STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kAnswerMs, &icon);
         run.finderImage = reinterpret_cast<HICON>(icon);
     });
     return run;
@@ -193,7 +193,7 @@ TEST_F(EntryPoints, AboutBoxIsOwnedByTheAcceptedMainWindow) {
     const auto aboutOwner = [&](std::string* text = nullptr, std::string* title = nullptr) {
         HWND owner = reinterpret_cast<HWND>(-1);
         DialogDriver driver([&] {
-            HWND box = WaitForAnyDialog(30000);
+            HWND box = WaitForAnyDialog(kStepMs);
             if (!box) return;
             owner = GetWindow(box, GW_OWNER);
             if (title) *title = WindowText(box);
@@ -270,7 +270,7 @@ TEST_F(HomepageAction, OpensTheHomepageWithoutShowingAnything) {
     const auto action = PluginEntry<OllyAction>("_ODBG_Pluginaction");
     bool dialogShown = false;
     DialogDriver watcher([&] {
-        if (HWND shown = WaitForAnyDialog(1500)) {
+        if (HWND shown = WaitForAnyDialog(Bound(1500))) {
             dialogShown = true;
             PostMessageA(shown, WM_CLOSE, 0, 0);
         }
@@ -278,7 +278,7 @@ TEST_F(HomepageAction, OpensTheHomepageWithoutShowingAnything) {
     action(0, 1, nullptr);
     EXPECT_TRUE(watcher.Finish());
     EXPECT_FALSE(dialogShown);
-    const std::string opened = WaitForRecord(20000);
+    const std::string opened = WaitForRecord(Bound(20000));
     EXPECT_EQ(opened, "https://pixmerle.example.org/\r\n");
 }
 
@@ -286,7 +286,7 @@ TEST_F(HomepageAction, OtherOriginsAndActionsDoNothing) {
     const auto action = PluginEntry<OllyAction>("_ODBG_Pluginaction");
     bool dialogShown = false;
     DialogDriver watcher([&] {
-        if (HWND shown = WaitForAnyDialog(2500)) {
+        if (HWND shown = WaitForAnyDialog(Bound(2500))) {
             dialogShown = true;
             PostMessageA(shown, WM_CLOSE, 0, 0);
             for (HWND capture : CaptureDialogs()) ClickButton(capture, IDC_EXIT);
@@ -296,7 +296,7 @@ TEST_F(HomepageAction, OtherOriginsAndActionsDoNothing) {
         action(origin, code, nullptr);
     EXPECT_TRUE(watcher.Finish());
     EXPECT_FALSE(dialogShown);
-    EXPECT_EQ(WaitForRecord(5000), "") << "no homepage was to be opened";
+    EXPECT_EQ(WaitForRecord(kAnswerMs), "") << "no homepage was to be opened";
 }
 
 TEST_F(EntryPoints, DebuggerMenuActionsRunTheDialogWithoutOwner) {

@@ -4,6 +4,7 @@
 #include "common/handles.h"
 #include "tests/support/child_process.h"
 #include "tests/support/plugin_library.h"
+#include "tests/support/wait_bounds.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -75,7 +76,7 @@ std::vector<std::string> RunHost(DebugOutputMonitor& monitor, const std::string&
         return {};
     }
     const UniqueHandle thread(process.hThread), child(process.hProcess);
-    const std::vector<std::string> strings = monitor.CollectFrom(child.get(), process.dwProcessId, 60000);
+    const std::vector<std::string> strings = monitor.CollectFrom(child.get(), process.dwProcessId, 2 * kStepMs);
     GetExitCodeProcess(child.get(), &exitCode);
     return strings;
 }

@@ -30,7 +30,7 @@ from image_pixels import read_png  # noqa: E402
 
 TOLERANCE = 8         # per channel, for the VNC encoding's rounding
 MATCHING_SHARE = 0.99  # a blinking caret may differ
-DEADLINE_SECONDS = 60
+DEADLINE_SECONDS = 60 * int(os.environ.get("PIXMERLE_TIME_FACTOR", "1"))
 
 
 def read_xwd(data):
@@ -149,8 +149,12 @@ def main():
         deadline = time.monotonic() + DEADLINE_SECONDS
         while share < MATCHING_SHARE and time.monotonic() < deadline:
             time.sleep(0.5)
-            result = browser.call("Runtime.evaluate", session, expression=CANVAS_STATE)["result"]
-            state = json.loads(result["value"])
+            answer = browser.call("Runtime.evaluate", session, expression=CANVAS_STATE)
+            if "exceptionDetails" in answer or "value" not in answer["result"]:
+                # The page is still loading or navigating: its script threw.
+                state = {"not evaluated": answer["result"].get("description", answer["result"].get("type"))}
+                continue
+            state = json.loads(answer["result"]["value"])
             screen, expected = grab(display, left, top, width, height)
             if len({colour for row in expected for colour in row}) < 3:
                 sys.exit("the display shows no window at %d,%d %dx%d" % (left, top, width, height))

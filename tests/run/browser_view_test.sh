@@ -31,7 +31,7 @@ processes_of_run() {
   grep -lzx "BROWSER_VIEW_TEST=$token" /proc/[0-9]*/environ 2>/dev/null | cut -d/ -f3 | paste -sd, - || true
 }
 free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
-seconds_until() { local end=$((SECONDS + $1)); while [ $SECONDS -lt $end ]; do eval "$2" && return 0; sleep 0.5; done; return 1; }
+seconds_until() { local end=$((SECONDS + $1 * ${PIXMERLE_TIME_FACTOR:-1})); while [ $SECONDS -lt $end ]; do eval "$2" && return 0; sleep 0.5; done; return 1; }
 
 # ended NAME: the run has ended by itself; nothing of it runs or listens.
 ended() {

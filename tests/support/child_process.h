@@ -22,6 +22,14 @@ private:
 // The folder of the running test program, with a trailing backslash.
 std::string ProgramFolder();
 
+// Whether this platform can read the memory of processes that run the
+// given program, found out once by reading back a known buffer of such a
+// child process. Where it cannot, says so with the reason on the test's
+// output, for the test to skip only the checks that need the reads. (Wine
+// under qemu's user-mode emulator reads an emulated process at the wrong
+// addresses.)
+bool PlatformReadsMemoryOf(const std::string& program);
+
 // The window owners beside the test program: window_owner.exe, and in the
 // 64-bit build also the 32-bit window_owner32.exe.
 std::vector<std::string> ForeignOwnerPrograms();

@@ -52,8 +52,16 @@ HWND WaitForAnyDialog(DWORD timeoutMs) { return WaitFor([](HWND) { return true; 
 std::string WindowText(HWND window) {
     char text[1024] = {};
     DWORD_PTR length = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, kAnswerMs,
                         &length);
+    return text;
+}
+
+std::string WindowTitle(HWND window) {
+    wchar_t title[256] = {};
+    const int length = InternalGetWindowText(window, title, 256);
+    char text[512] = {};
+    WideCharToMultiByte(CP_ACP, 0, title, length, text, sizeof text - 1, nullptr, nullptr);
     return text;
 }
 

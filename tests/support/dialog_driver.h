@@ -1,6 +1,8 @@
 #pragma once
 // Drives modal dialogs of this process from a second thread while the test's
 // own thread sits in the dialog's modal loop.
+#include "tests/support/wait_bounds.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -8,10 +10,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-// Generous: everything runs emulated, and shell dialogs come up slowly.
-constexpr DWORD kStepMs = 30000;
-constexpr DWORD kShellDialogMs = 120000;
 
 // Polls until the condition holds or the time is up.
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kStepMs);
@@ -24,6 +22,9 @@ HWND WaitForOwnedDialog(HWND owner, DWORD timeoutMs);
 // Any visible dialog box of this process other than the given one.
 HWND WaitForAnyDialog(DWORD timeoutMs);
 std::string WindowText(HWND window);
+// The title the window manager holds for a window, read without a message:
+// a dialog is known by it even while its thread is busy.
+std::string WindowTitle(HWND window);
 // Clicks a button of a dialog the way a user's click does.
 void ClickButton(HWND dialog, int id);
 
@@ -35,7 +36,7 @@ public:
     ~DialogDriver();
     DialogDriver(const DialogDriver&) = delete;
     DialogDriver& operator=(const DialogDriver&) = delete;
-    bool Finish(DWORD timeoutMs = 120000);
+    bool Finish(DWORD timeoutMs = kShellDialogMs);
 
 private:
     std::atomic<bool> done_{false};

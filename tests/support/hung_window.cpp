@@ -14,7 +14,7 @@ HungWindow::HungWindow(int x, int y, int width, int height, uint32_t rgb, const 
       stuck_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
       rgb_(rgb),
       thread_([this, x, y, width, height, title] { Run(x, y, width, height, title); }) {
-    WaitForSingleObject(ready_.get(), 30000);
+    WaitForSingleObject(ready_.get(), kStepMs);
     PumpMessages(150);
 }
 
@@ -112,7 +112,7 @@ bool HungWindow::Start(Hang how) {
         return true;
     }
     PostMessageA(hwnd_, kHangNow, 0, 0);
-    return WaitForSingleObject(stuck_.get(), 30000) == WAIT_OBJECT_0;
+    return WaitForSingleObject(stuck_.get(), kStepMs) == WAIT_OBJECT_0;
 }
 
 bool HungWindow::Release() {
@@ -122,5 +122,5 @@ bool HungWindow::Release() {
     // Sent messages are taken in order: the answer to this one comes after
     // every message that was sent while the thread was stuck.
     DWORD_PTR ignored = 0;
-    return SendMessageTimeoutA(hwnd_, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &ignored) != 0;
+    return SendMessageTimeoutA(hwnd_, WM_NULL, 0, 0, SMTO_NORMAL, kStepMs, &ignored) != 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // A window whose thread can be made to stop taking messages.
 #include "common/handles.h"
+#include "tests/support/wait_bounds.h"
 
 #include <windows.h>
 
@@ -36,7 +37,7 @@ public:
     // before the thread took it is not counted: Wine drops it.
     int QueriesTaken() const { return queries_; }
     // How long the thread stays stuck when nobody releases it.
-    static constexpr DWORD kLongestHangMs = 60000;
+    static inline const DWORD kLongestHangMs = Bound(60000);
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

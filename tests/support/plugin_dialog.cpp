@@ -15,7 +15,7 @@ constexpr char kDialogTitle[] = "  Pixmerle 1.1.7";
 std::vector<HWND> Dialogs(bool capture) {
     std::vector<HWND> found;
     for (HWND dialog : VisibleDialogs())
-        if ((WindowText(dialog) == kDialogTitle) == capture) found.push_back(dialog);
+        if ((WindowTitle(dialog) == kDialogTitle) == capture) found.push_back(dialog);
     return found;
 }
 
@@ -168,7 +168,7 @@ INT_PTR RunPluginDialog(const std::function<INT_PTR()>& start, const std::functi
                 if (HWND other = OtherDialog()) PostMessageA(other, WM_COMMAND, IDCANCEL, 0);
                 for (HWND open : CaptureDialogs()) PostMessageA(open, WM_CLOSE, 0, 0);
                 return returned.load();
-            }, 60000))
+            }, 2 * kStepMs))
             return;
         // The test's thread is stuck in the dialog: fail now, not at the run's timeout.
         std::printf("capture dialog hangs: giving up\n");
@@ -177,7 +177,7 @@ INT_PTR RunPluginDialog(const std::function<INT_PTR()>& start, const std::functi
     });
     const INT_PTR result = start();
     returned = true;
-    EXPECT_TRUE(driver.Finish(300000)) << "the driver did not finish";
+    EXPECT_TRUE(driver.Finish(Bound(300000))) << "the driver did not finish";
     if (seen) {
         EXPECT_FALSE(IsWindow(seen)) << "the dialog window outlived the entry point";
     }

@@ -33,17 +33,17 @@ struct SaveDialogAnswer::State {
 SaveDialogAnswer::SaveDialogAnswer(HWND owner, std::string name) : state_(std::make_unique<State>()) {
     State* state = state_.get();
     state->driver = std::make_unique<DialogDriver>([state, owner, name] {
-        HWND dialog = WaitForAnyDialog(120000);
+        HWND dialog = WaitForAnyDialog(kShellDialogMs);
         if (!dialog) return;
         state->seen.appeared = true;
         state->seen.ownedByOwner = GetWindow(dialog, GW_OWNER) == owner;
         if (HWND types = GetDlgItem(dialog, cmb1)) {
             DWORD_PTR count = 0;
-            SendMessageTimeoutA(types, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count);
+            SendMessageTimeoutA(types, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kAnswerMs, &count);
             state->seen.filterCount = int(count);
             char text[256] = {};
             DWORD_PTR ignored;
-            SendMessageTimeoutA(types, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+            SendMessageTimeoutA(types, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, kAnswerMs,
                                 &ignored);
             state->seen.filter = text;
         }
@@ -52,7 +52,7 @@ SaveDialogAnswer::SaveDialogAnswer(HWND owner, std::string name) : state_(std::m
             PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
             return;
         }
-        Type(nameBox, name, 5000);
+        Type(nameBox, name, kAnswerMs);
         ClickButton(dialog, IDOK);
         // A dialog still open after a while (a question, a refused name) is cancelled.
         for (int i = 0; i < 100 && IsWindow(dialog); ++i) Sleep(100);

@@ -54,6 +54,11 @@ private:
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    // Wine gives a thread's IME windows to its first top-level window and
+    // destroys them with it; Wine 8 then unmaps the X window it has just
+    // destroyed, an X error that ends the process. A window that lives as
+    // long as the program holds them, so test windows come and go freely.
+    CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     auto& listeners = ::testing::UnitTest::GetInstance()->listeners();
     if (auto* printer = listeners.Release(listeners.default_result_printer()))
         listeners.Append(new ConsoleOnlyPrinter(printer));
