@@ -1,8 +1,32 @@
 #include "dialog/capture_dialog_lifetime.h"
 
+#include "capture/screen_shot.h"
 #include "common/own_module.h"
+#include "dialog/artwork.h"
 #include "dialog/capture_dialog.h"
 #include "resources/resource_ids.h"
+#include "tracking/misc_data.h"
+
+#include <new>
+
+namespace {
+
+// Made at the first dialog, on the host's thread, and kept for the life of
+// the library: the capture object binds the PNG library, which fixes the
+// output format. Never in DllMain, where loading a library is not safe.
+void StartOnce() {
+    static const bool started = [] {
+        // A failed allocation leaves the global null; every user checks it,
+        // so the host survives a plug-in that cannot work.
+        ScreenShot = new (std::nothrow) TScreenShot();
+        MiscData = new (std::nothrow) TMiscData();
+        LoadArtwork();
+        return true;
+    }();
+    static_cast<void>(started);
+}
+
+}  // namespace
 
 INT_PTR RunCaptureDialog(HWND owner, LPARAM initValue) {
     // The legacy hosts give no owner, so their menus stay usable while the
@@ -15,6 +39,7 @@ INT_PTR RunCaptureDialog(HWND owner, LPARAM initValue) {
         return 0;
     }
     if (owner && !IsWindow(owner)) owner = nullptr;
+    StartOnce();
     return DialogBoxParamA(OwnModule(), MAKEINTRESOURCEA(IDD_CAPTURE), owner, CaptureDlgProc, initValue);
 }
 

@@ -1,5 +1,6 @@
 // OllyDbg 2.01: ODBG2_* entry points, cdecl, with wide strings. The host
 // executable exports its main window as the data symbol hwollymain.
+#include "common/run_time_binding.h"
 #include "dialog/about.h"
 #include "dialog/capture_dialog_lifetime.h"
 #include "host/ollydbg2_menu.h"
@@ -19,8 +20,8 @@ enum MenuAction : ULONG { kActionCapture = 0, kActionHomepage = 1, kActionAbout 
 std::atomic<bool> initialised{false};
 
 HWND OllyMainWindow() {
-    const auto* exported = reinterpret_cast<const HWND*>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(nullptr), "hwollymain")));
+    const HWND* exported = nullptr;
+    BindNames(GetModuleHandleA(nullptr), {{"hwollymain", exported}});
     if (exported && IsWindow(*exported)) return *exported;
     return GetActiveWindow();
 }

@@ -3,6 +3,7 @@
 // name. The debugger's _plugin_* functions are bound at run time from its
 // own DLL, so the plug-in keeps importing Windows system DLLs only; a host
 // that lacks one of them gets fewer menu features.
+#include "common/run_time_binding.h"
 #include "dialog/about.h"
 #include "dialog/artwork.h"
 #include "dialog/capture_dialog_lifetime.h"
@@ -44,21 +45,15 @@ HostFunctions host;
 // freed under them.
 std::atomic<int> runningActions{0};
 
-template <typename F>
-void Bind(F& function, HMODULE module, const char* name) {
-    function = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 void BindHostFunctions() {
-    host = HostFunctions{};
     // The debugger's own DLL outlives every plug-in it loads.
-    const HMODULE module = GetModuleHandleA(kHostModule);
-    if (!module) return;
-    Bind(host.menuAddEntry, module, "_plugin_menuaddentry");
-    Bind(host.menuAddSeparator, module, "_plugin_menuaddseparator");
-    Bind(host.menuSetIcon, module, "_plugin_menuseticon");
-    Bind(host.menuEntrySetIcon, module, "_plugin_menuentryseticon");
-    Bind(host.logPuts, module, "_plugin_logputs");
+    BindNames(GetModuleHandleA(kHostModule), {
+        {"_plugin_menuaddentry", host.menuAddEntry},
+        {"_plugin_menuaddseparator", host.menuAddSeparator},
+        {"_plugin_menuseticon", host.menuSetIcon},
+        {"_plugin_menuentryseticon", host.menuEntrySetIcon},
+        {"_plugin_logputs", host.logPuts},
+    });
 }
 
 void AddEntry(int menu, int entry, const char* title) {

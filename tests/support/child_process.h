@@ -19,6 +19,13 @@ private:
     HWND hwnd_ = nullptr;
 };
 
+// Runs a program in `folder` to its end, up to the timeout (then it is
+// ended): its exit code, ~0 when it did not start or end, and what it wrote
+// to its standard output. `pathFront`, if given, is put before the
+// program's PATH.
+DWORD RunProgram(const std::string& commandLine, const std::string& folder, std::string& output,
+                 const std::string& pathFront = "", DWORD timeoutMs = 300000);
+
 // The folder of the running test program, with a trailing backslash.
 std::string ProgramFolder();
 

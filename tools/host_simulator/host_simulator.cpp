@@ -80,7 +80,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (options.loadOnly) return host.Unload() ? 0 : 1;
-    std::printf("%s host: plug-in \"%s\" loaded\n", HostKindName(options.host), host.PluginName().c_str());
+    // The plug-in binds libpng at its first dialog, never while it is loaded.
+    std::printf("%s host: plug-in \"%s\" loaded%s\n", HostKindName(options.host), host.PluginName().c_str(),
+                GetModuleHandleA("libpng.dll") ? ", libpng.dll with it" : "");
     if (!host.CreateMainWindow()) return 1;
     if (!options.demoFolder.empty()) {
         const std::string written = RunDemo(host, options.demoFolder, options.targetIsDialog);
