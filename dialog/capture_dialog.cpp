@@ -10,13 +10,15 @@
 #include "resources/resource_ids.h"
 #include "tracking/misc_data.h"
 
+#include <atomic>
 #include <string>
 
 HWND PointedWnd = nullptr;
 
 namespace {
 
-HWND OpenDialog = nullptr;
+// Read by a host's stop on a thread of its own.
+std::atomic<HWND> OpenDialog{nullptr};
 
 constexpr DWORD kPauseAfterCaptureMs = 500;
 
@@ -162,16 +164,21 @@ INT_PTR HandleMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
         if (GetCapture() == dialog) ReleaseCapture();
         return TRUE;
     case WM_CAPTURECHANGED: EndDrag(dialog); return TRUE;
-    case WM_DESTROY:
-        if (OpenDialog == dialog) OpenDialog = nullptr;
+    case WM_DESTROY: {
+        HWND open = dialog;
+        OpenDialog.compare_exchange_strong(open, nullptr);
         return FALSE;
+    }
     default: return FALSE;
     }
 }
 
 }  // namespace
 
-HWND OpenCaptureDialog() { return OpenDialog && IsWindow(OpenDialog) ? OpenDialog : nullptr; }
+HWND OpenCaptureDialog() {
+    const HWND open = OpenDialog;
+    return open && IsWindow(open) ? open : nullptr;
+}
 
 INT_PTR CALLBACK CaptureDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     SaveDialogOwner = dialog;

@@ -42,17 +42,3 @@ INT_PTR RunCaptureDialog(HWND owner, LPARAM initValue) {
     StartOnce();
     return DialogBoxParamA(OwnModule(), MAKEINTRESOURCEA(IDD_CAPTURE), owner, CaptureDlgProc, initValue);
 }
-
-bool CloseCaptureDialog(DWORD timeoutMs) {
-    const HWND open = OpenCaptureDialog();
-    if (!open) return true;
-    // A save dialog, folder browser or About box in front is cancelled
-    // first; the dialog's own thread then takes the close in its loop.
-    // Windows are never destroyed from here: they belong to that thread.
-    const HWND front = GetLastActivePopup(open);
-    if (front && front != open) PostMessageA(front, WM_COMMAND, IDCANCEL, 0);
-    PostMessageA(open, WM_CLOSE, 0, 0);
-    const DWORD start = GetTickCount();
-    while (IsWindow(open) && GetTickCount() - start < timeoutMs) Sleep(20);
-    return !IsWindow(open);
-}

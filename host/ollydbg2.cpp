@@ -30,7 +30,7 @@ int __cdecl RunMenuAction(void* /*table*/, wchar_t* /*name*/, ULONG index, int m
     const bool known = index == kActionCapture || index == kActionHomepage || index == kActionAbout;
     if (mode == kOlly2MenuVerify) return known && initialised ? kOlly2MenuNormal : kOlly2MenuAbsent;
     if (mode != kOlly2MenuExecute || !known || !initialised) return kOlly2MenuNoRedraw;
-    return ShieldHost(kOlly2MenuNoRedraw, [index] {
+    return RunHostAction(kOlly2MenuNoRedraw, [index] {
         switch (index) {
         case kActionCapture: RunCaptureDialog(OllyMainWindow(), 0); break;
         case kActionHomepage: OpenHomepage(); break;
@@ -87,9 +87,12 @@ void __cdecl ODBG2_Pluginreset(void) {}
 // 0 lets the debugger close.
 int __cdecl ODBG2_Pluginclose(void) { return 0; }
 
+// May come from inside the dialog's modal loop, the host freeing the
+// library right after: what is open is asked to close, and the plug-in,
+// kept in the process by the running action, returns into its own code.
 void __cdecl ODBG2_Plugindestroy(void) {
     initialised = false;
-    CloseCaptureDialog(0);
+    CloseActionWindows();
 }
 
 }  // extern "C"

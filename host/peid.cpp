@@ -10,7 +10,7 @@
 extern "C" {
 
 int __cdecl DoMyJob(HWND mainWindow) {
-    return ShieldHost(1, [&] {
+    return RunHostAction(1, [&] {
         // Started again while its dialog is open, only the dialog comes
         // forward: PEiD's window stays as the first start left it.
         if (OpenCaptureDialog()) {

@@ -8,7 +8,7 @@
 extern "C" {
 
 int __stdcall StartPTPlugin(HWND window) {
-    ShieldHost(0, [] {
+    RunHostAction(0, [] {
         InitCommonControls();
         return RunCaptureDialog(nullptr, 1);
     });

@@ -8,7 +8,7 @@
 extern "C" {
 
 INT_PTR __stdcall StartPlugin(DWORD /*unused*/) {
-    return ShieldHost(INT_PTR(-1), [] {
+    return RunHostAction(INT_PTR(-1), [] {
         InitCommonControls();
         return RunCaptureDialog(nullptr, 1);
     });

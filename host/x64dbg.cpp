@@ -41,9 +41,6 @@ std::atomic<Stage> stage{Stage::Unloaded};
 int pluginHandle = 0;
 HWND debuggerWindow = nullptr;
 HostFunctions host;
-// Menu actions still running on the GUI thread; the library must not be
-// freed under them.
-std::atomic<int> runningActions{0};
 
 void BindHostFunctions() {
     // The debugger's own DLL outlives every plug-in it loads.
@@ -119,29 +116,24 @@ void __cdecl plugsetup(X64dbgSetup* setup) {
     });
 }
 
-// Called on a thread of the debugger's own, not the GUI thread: the dialog
-// is asked to close and closes on its thread. The debugger frees the library
-// only when this gives true, so it says false while anything still runs.
+// Called on a thread of the debugger's own, not the GUI thread, which may be
+// in the capture dialog, an About box, the save-file dialog, the folder
+// browser or a message box: each is asked to close and closes on its
+// thread. The debugger frees the library only when this gives true, once
+// no action runs any more.
 bool __cdecl plugstop() {
     return ShieldHost(false, [] {
         stage = Stage::Stopped;
-        const bool closed = CloseCaptureDialog(kStopWaitMs);
-        const DWORD start = GetTickCount();
-        while (runningActions > 0 && GetTickCount() - start < kStopWaitMs) Sleep(20);
-        return closed && runningActions == 0;
+        return EndActions(kStopWaitMs);
     });
 }
 
 void __cdecl CBMENUENTRY(int /*type*/, X64dbgMenuEntry* info) {
-    // Counted before the stage is read, so that a stop never misses it.
-    ++runningActions;
-    if (info && stage == Stage::SetUp) {
-        ShieldHost(0, [info] {
-            RunMenuEntry(info->hEntry);
-            return 0;
-        });
-    }
-    --runningActions;
+    // The action counts from before the stage is read, so a stop never misses it.
+    RunHostAction(0, [info] {
+        if (info && stage == Stage::SetUp) RunMenuEntry(info->hEntry);
+        return 0;
+    });
 }
 
 }  // extern "C"
