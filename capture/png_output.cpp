@@ -254,11 +254,12 @@ bool FetchPngDib(HBITMAP bitmap, int32_t width, int32_t height, PngImageBuffers&
     header->biCompression = BI_RGB;
     header->biXPelsPerMeter = 1;
     header->biYPelsPerMeter = 1;
+    // A fetch that fails, or fills fewer lines, would write black rows as
+    // if they were the picture: the capture fails instead.
     WindowDc screen(nullptr);
-    // Lines the platform does not fill stay zero, that is black.
-    GetDIBits(screen.get(), bitmap, 0, UINT(height), buffers.Dib.get() + sizeof(BITMAPINFOHEADER),
-              reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS);
-    return true;
+    if (!screen) return false;
+    return GetDIBits(screen.get(), bitmap, 0, UINT(height), buffers.Dib.get() + sizeof(BITMAPINFOHEADER),
+                     reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS) == height;
 }
 
 bool PrepareRows(PngImageBuffers& buffers) {

@@ -56,10 +56,19 @@ void InitDialog(HWND dialog) {
 HWND CurrentTarget() { return MiscData ? MiscData->Snapshot.TargetWnd : nullptr; }
 
 // Hides the dialog and waits until the screen shows what lies under it: a
-// compositor may still show the dialog right after the hiding.
+// compositor may still show the dialog right after the hiding. The dialog
+// keeps the activation: hiding the active window with ShowWindow hands it to
+// the next enabled window, which the owner the dialog disabled is not, so
+// another program's window would come to the front over the target.
 void HideForCapture(HWND dialog) {
-    ShowWindow(dialog, SW_HIDE);
+    SetWindowPos(dialog, nullptr, 0, 0, 0, 0,
+                 SWP_HIDEWINDOW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER);
     WaitForComposition();
+}
+
+void ShowAfterCapture(HWND dialog) {
+    ShowWindow(dialog, SW_SHOW);
+    SetActiveWindow(dialog);
 }
 
 void TakeScreenCapture(HWND dialog) {
@@ -78,7 +87,7 @@ void TakeScreenCapture(HWND dialog) {
         if (ScreenShot) ScreenShot->CaptureAndSaveAs(target);
     }
     Sleep(kPauseAfterCaptureMs);
-    ShowWindow(dialog, SW_SHOW);
+    ShowAfterCapture(dialog);
 }
 
 void ChooseFolder(HWND dialog) {
@@ -121,6 +130,13 @@ void BeginDrag(HWND dialog, LPARAM clickPoint) {
     ShowFinder(dialog, FinderEmptyIcon);
 }
 
+// Inverting the outline again restores what it covered; a window that drew
+// meanwhile is repainted, so that none of it stays inverted.
+void EraseOutline(HWND window) {
+    InvertFrame(window);
+    RepaintWindow(window);
+}
+
 void FollowDrag(HWND dialog) {
     // The cursor, the window search and the outline in physical pixels, also
     // for an unaware host. Selecting the target creates no window.
@@ -133,7 +149,7 @@ void FollowDrag(HWND dialog) {
     const HWND framed = MiscData->Snapshot.FramedWnd;
     if (framed == PointedWnd) return;
     MiscData->RehideTarget(framed);
-    if (framed) InvertFrame(framed);
+    if (framed) EraseOutline(framed);
     MiscData->SelectTarget(PointedWnd, dialog);
     InvertFrame(MiscData->Snapshot.TargetWnd);
 }
@@ -146,7 +162,7 @@ void EndDrag(HWND dialog) {
     ShowFinder(dialog, FinderIcon);
     if (!MiscData) return;
     MiscData->RehideTarget(MiscData->Snapshot.TargetWnd);
-    if (MiscData->Snapshot.TargetWnd) InvertFrame(MiscData->Snapshot.FramedWnd);
+    if (MiscData->Snapshot.TargetWnd) EraseOutline(MiscData->Snapshot.FramedWnd);
     MiscData->Snapshot.FramedWnd = nullptr;
 }
 

@@ -200,6 +200,9 @@ HWND WindowAtPoint(POINT point) {
 
 BOOL CALLBACK ChildSearchProc(HWND window, LPARAM searchParam) {
     auto* search = reinterpret_cast<PointSearch*>(searchParam);
+    // A hidden window (a tab or wizard page not shown) cannot be outlined or
+    // captured: only what the screen shows takes part.
+    if (!IsWindowVisible(window)) return TRUE;
     RECT rect;
     if (!GetWindowRect(window, &rect)) return TRUE;
     if (search->X < rect.left || search->X >= rect.right || search->Y < rect.top || search->Y >= rect.bottom)
@@ -217,6 +220,7 @@ void InvertFrame(HWND window) { InvertOutline(window, false); }
 void InvertWindow(HWND window) { InvertOutline(window, true); }
 
 void RepaintWindow(HWND window) {
-    SendOrPostToOwner(window, WM_NCPAINT);
-    SendOrPostToOwner(window, WM_PAINT);
+    // Invalidated, frame and children too, so the window's own thread paints
+    // it afresh: a target that drew between two inversions keeps no streaks.
+    if (window) RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }

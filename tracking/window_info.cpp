@@ -2,6 +2,7 @@
 
 #include "common/handles.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -17,24 +18,16 @@ size_t LengthWithin(const Char* text, size_t capacity) {
     return length;
 }
 
-// A target that reports a length near LRESULT's range leaves a 32-bit build
-// without a buffer, and its text empty. A 64-bit build could have one, at the
-// cost of gigabytes written in the host: it gives up on such a text as well.
-bool LongerThanAnyText(LRESULT length) {
-#ifdef _WIN64
-    return length > (LRESULT(1) << 24);
-#else
-    static_cast<void>(length);
-    return false;
-#endif
-}
+// A target may report any length, up to LRESULT's range, on every hover:
+// the text read is cut there, in both word sizes.
+constexpr size_t kLongestText = 64 * 1024;
 
 template <typename Char>
 std::basic_string<Char> ReadText(TargetQueries& queries, bool wide) noexcept {
     try {
         LRESULT length = 0;
-        if (!queries.Send(WM_GETTEXTLENGTH, 0, 0, wide, length) || length <= 0 || LongerThanAnyText(length)) return {};
-        const size_t count = static_cast<size_t>(length);
+        if (!queries.Send(WM_GETTEXTLENGTH, 0, 0, wide, length) || length <= 0) return {};
+        const size_t count = std::min(static_cast<size_t>(length), kLongestText);
         std::unique_ptr<Char[]> buffer(new Char[count + 2]());
         LRESULT copied = 0;
         if (!queries.Send(WM_GETTEXT, static_cast<WPARAM>(count + 1), reinterpret_cast<LPARAM>(buffer.get()), wide,

@@ -174,10 +174,15 @@ TEST(Snapshot, TextReadsKeepToTheReportedLength) {
     data.SelectTarget(w.hwnd, nullptr);
     EXPECT_EQ(data.TextA, "abcd");
     EXPECT_EQ(data.TextW, L"abcd");
-    SetWindowLongPtrA(w.hwnd, GWLP_USERDATA, 0x7FFFFFFF);  // more than can be had
+    // A length beyond any text is cut to 64 K characters in both word sizes:
+    // the window's text is read in a buffer of that size, the memory given back.
+    SetWindowLongPtrA(w.hwnd, GWLP_USERDATA, 0x7FFFFFF0);
     data.SelectTarget(w.hwnd, nullptr);
-    EXPECT_EQ(data.TextA, "");
-    EXPECT_EQ(data.TextW, L"");
+    const uint64_t before = PrivateBytes();
+    for (int i = 0; i < 20; ++i) data.SelectTarget(w.hwnd, nullptr);
+    EXPECT_LT(PrivateBytes(), before + 512 * 1024);
+    EXPECT_EQ(data.TextA, "abcdefghij");
+    EXPECT_EQ(data.TextW, L"abcdefghij");
     SetWindowLongPtrA(w.hwnd, GWLP_USERDATA, 0);
     data.SelectTarget(w.hwnd, nullptr);
     EXPECT_EQ(data.TextA, "abcdefghij");
