@@ -6,9 +6,10 @@
 #include "common/own_module.h"
 #include "dialog/about.h"
 #include "dialog/artwork.h"
-#include "dialog/settings.h"
+#include "dialog/folders.h"
+#include "dialog/options.h"
 #include "resources/resource_ids.h"
-#include "tracking/misc_data.h"
+#include "tracking/target_tracker.h"
 
 #include <atomic>
 #include <string>
@@ -137,6 +138,7 @@ void EraseOutline(HWND window) {
     RepaintWindow(window);
 }
 
+// cppcheck-suppress constParameter ; a window handle, not a pointer to data
 void FollowDrag(HWND dialog) {
     // The cursor, the window search and the outline in physical pixels, also
     // for an unaware host. Selecting the target creates no window.
@@ -145,12 +147,11 @@ void FollowDrag(HWND dialog) {
     if (!MiscData || GetCapture() != dialog || !GetCursorPos(&cursor)) return;
     MiscData->CursorPos = cursor;
     PointedWnd = WindowAtPoint(cursor);
-    MiscData->CheckTargetProcess(nullptr);
+    MiscData->CheckTargetProcess();
     const HWND framed = MiscData->Snapshot.FramedWnd;
     if (framed == PointedWnd) return;
-    MiscData->RehideTarget(framed);
     if (framed) EraseOutline(framed);
-    MiscData->SelectTarget(PointedWnd, dialog);
+    MiscData->SelectTarget(PointedWnd);
     InvertFrame(MiscData->Snapshot.TargetWnd);
 }
 
@@ -161,7 +162,6 @@ void EndDrag(HWND dialog) {
     SetCursor(cursor ? cursor : LoadCursorA(nullptr, IDC_ARROW));
     ShowFinder(dialog, FinderIcon);
     if (!MiscData) return;
-    MiscData->RehideTarget(MiscData->Snapshot.TargetWnd);
     if (MiscData->Snapshot.TargetWnd) EraseOutline(MiscData->Snapshot.FramedWnd);
     MiscData->Snapshot.FramedWnd = nullptr;
 }

@@ -5,7 +5,7 @@
 #include "dialog/artwork.h"
 #include "dialog/capture_dialog.h"
 #include "resources/resource_ids.h"
-#include "tracking/misc_data.h"
+#include "tracking/target_tracker.h"
 
 #include <new>
 

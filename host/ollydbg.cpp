@@ -2,7 +2,7 @@
 // the names IMMDBG_* (aliases in pixmerle.def). All cdecl.
 #include "dialog/about.h"
 #include "dialog/capture_dialog_lifetime.h"
-#include "host/plugin_info.h"
+#include "host/host_call.h"
 
 #include <cstring>
 

@@ -4,7 +4,7 @@
 #include "dialog/about.h"
 #include "dialog/capture_dialog_lifetime.h"
 #include "host/ollydbg2_menu.h"
-#include "host/plugin_info.h"
+#include "host/host_call.h"
 
 #include <atomic>
 #include <cwchar>

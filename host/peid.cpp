@@ -3,7 +3,7 @@
 #include "common/handles.h"
 #include "dialog/capture_dialog.h"
 #include "dialog/capture_dialog_lifetime.h"
-#include "host/plugin_info.h"
+#include "host/host_call.h"
 
 #include <commctrl.h>
 

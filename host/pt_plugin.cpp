@@ -1,7 +1,7 @@
 // Hosts of GetPTPluginName/StartPTPlugin (stdcall); the window such a host
 // passes stays hidden afterwards.
 #include "dialog/capture_dialog_lifetime.h"
-#include "host/plugin_info.h"
+#include "host/host_call.h"
 
 #include <commctrl.h>
 

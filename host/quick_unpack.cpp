@@ -1,7 +1,7 @@
 // Quick Unpack: GetPluginName names the plug-in, StartPlugin (stdcall)
 // starts it and gives the dialog's result.
 #include "dialog/capture_dialog_lifetime.h"
-#include "host/plugin_info.h"
+#include "host/host_call.h"
 
 #include <commctrl.h>
 

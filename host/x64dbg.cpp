@@ -7,7 +7,7 @@
 #include "dialog/about.h"
 #include "dialog/artwork.h"
 #include "dialog/capture_dialog_lifetime.h"
-#include "host/plugin_info.h"
+#include "host/host_call.h"
 #include "host/x64dbg_sdk.h"
 
 #include <atomic>

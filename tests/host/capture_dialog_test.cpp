@@ -374,7 +374,8 @@ TEST_F(DialogSession, CaptureIntoTheFolderIsNamedByTimeAndHidesTheDialogOnlyWhen
         EXPECT_TRUE(d.Visible());
         // Hiding handed the activation to no other window, which would have
         // come to the front over the target.
-        for (HWND activated : d.watch().Activated()) EXPECT_EQ(activated, d.hwnd()) << "another window was activated";
+        for (const HWND activated : d.watch().Activated())
+            EXPECT_EQ(activated, d.hwnd()) << "another window was activated";
     }, Ending::ExitButton, &dir);
 }
 

@@ -1,4 +1,4 @@
-#include "host/plugin_info.h"
+#include "host/host_call.h"
 
 #include "common/com_apartment.h"
 #include "common/own_module.h"

@@ -1,4 +1,4 @@
-#include "tracking/misc_data.h"
+#include "tracking/target_tracker.h"
 
 #include "common/handles.h"
 #include "tests/support/child_process.h"
@@ -157,7 +157,7 @@ TEST_F(Outline, WindowInversionCoversEveryPixelAndSecondCallRestores) {
 TEST_F(Outline, FlashInvertsTheTargetAndLeavesTheScreenAsItWas) {
     TMiscData data;
     const ScreenPixels before = Grab();
-    data.SelectTarget(window.hwnd(), nullptr);
+    data.SelectTarget(window.hwnd());
     std::atomic<bool> seenInverted{false};
     for (int flash = 0; flash < 3 && !seenInverted; ++flash) {
         std::atomic<bool> flashing{true};
@@ -174,7 +174,7 @@ TEST_F(Outline, FlashInvertsTheTargetAndLeavesTheScreenAsItWas) {
     }
     EXPECT_TRUE(seenInverted) << "the target was never seen inverted during a flash";
 
-    data.SelectTarget(nullptr, nullptr);
+    data.SelectTarget(nullptr);
     data.FlashTarget();
     InvertFrame(nullptr);
     InvertWindow(nullptr);
@@ -204,7 +204,7 @@ TEST_F(Outline, TargetThatPaintsDuringTheFlashEndsWithItsOwnPixels) {
     ASSERT_TRUE(WaitUntil([&] { return target.load() != nullptr; }));
     const ScreenPixels before = Grab();
     TMiscData data;
-    data.SelectTarget(target, nullptr);
+    data.SelectTarget(target);
     flashing = true;
     data.FlashTarget();
     flashing = false;
@@ -212,8 +212,7 @@ TEST_F(Outline, TargetThatPaintsDuringTheFlashEndsWithItsOwnPixels) {
 }
 
 // The three states of a drag, as the dialog moves between them. A hidden
-// window found under the cursor is selected but not shown, and the dialog's
-// call to hide the previous target again hides nothing.
+// window selected is not shown.
 TEST(TrackerState, EmptyTrackingChosenAndNullSelection) {
     PatternWindow a(50, 50, 40, 40), b(120, 50, 40, 40), hidden(190, 50, 40, 40);
     ShowWindow(hidden.hwnd(), SW_HIDE);
@@ -222,13 +221,12 @@ TEST(TrackerState, EmptyTrackingChosenAndNullSelection) {
     EXPECT_EQ(data.Snapshot.TargetWnd, nullptr);
     EXPECT_EQ(data.Snapshot.FramedWnd, nullptr);
 
-    data.SelectTarget(a.hwnd(), nullptr);
+    data.SelectTarget(a.hwnd());
     EXPECT_TRUE(data.HasTarget);
     EXPECT_EQ(data.Snapshot.TargetWnd, a.hwnd());
     EXPECT_EQ(data.Snapshot.FramedWnd, a.hwnd());
 
-    data.RehideTarget(a.hwnd());
-    data.SelectTarget(b.hwnd(), nullptr);
+    data.SelectTarget(b.hwnd());
     EXPECT_EQ(data.Snapshot.TargetWnd, b.hwnd());
     EXPECT_EQ(data.Snapshot.FramedWnd, b.hwnd());
 
@@ -236,9 +234,8 @@ TEST(TrackerState, EmptyTrackingChosenAndNullSelection) {
     EXPECT_TRUE(data.HasTarget);
     EXPECT_EQ(data.Snapshot.TargetWnd, b.hwnd());
 
-    data.SelectTarget(hidden.hwnd(), nullptr);
-    data.RehideTarget(hidden.hwnd());
-    data.SelectTarget(nullptr, nullptr);
+    data.SelectTarget(hidden.hwnd());
+    data.SelectTarget(nullptr);
     EXPECT_TRUE(data.HasTarget);
     EXPECT_EQ(data.Snapshot.TargetWnd, nullptr);
     EXPECT_EQ(data.Snapshot.FramedWnd, nullptr);
@@ -261,8 +258,8 @@ TEST(ForeignTarget, FoundSelectedAndFlashed) {
         PumpMessages(60);
         const ScreenPixels before = ReadScreen(rect);
         TMiscData data;
-        data.CheckTargetProcess(nullptr);
-        data.SelectTarget(foreign.hwnd(), nullptr);
+        data.CheckTargetProcess();
+        data.SelectTarget(foreign.hwnd());
         EXPECT_EQ(data.Snapshot.TargetWnd, foreign.hwnd());
         data.FlashTarget();
         PumpMessages(60);

@@ -1,5 +1,7 @@
 #pragma once
-// What the plug-in tells its hosts about itself, shared by every host's glue.
+// What every host's glue shares: the plug-in's name and homepage, and the
+// running of a host's call: shielded from exceptions, and for a dialog or
+// menu action kept safe from a host that stops or frees the plug-in.
 #include <windows.h>
 
 // Hosts keep the pointer they are given: one copy for the whole library.
