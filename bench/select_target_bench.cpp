@@ -4,7 +4,7 @@
 // table row per property count; the shrinking reads are timed over 5 runs.
 #include "bench/bench_util.h"
 #include "common/handles.h"
-#include "tracking/misc_data.h"
+#include "tracking/target_tracker.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
         std::vector<double> select, shrinking;
         for (int i = 0; i < runs; ++i) {
             const double t0 = NowMs();
-            data.SelectTarget(target, top);
+            data.SelectTarget(target);
             select.push_back(NowMs() - t0);
             if (i < 5) shrinking.push_back(ShrinkingReadsMs(properties));
         }

@@ -3,7 +3,7 @@
 // EnumChildWindows over the same tree with an empty callback.
 // Prints one Markdown table row per tree.
 #include "bench/bench_util.h"
-#include "tracking/misc_data.h"
+#include "tracking/target_tracker.h"
 
 #include <algorithm>
 #include <cstdio>

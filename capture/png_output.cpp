@@ -3,6 +3,7 @@
 #include "capture/dib.h"
 #include "common/handles.h"
 #include "common/own_module.h"
+#include "common/run_time_binding.h"
 #include "resources/resource_ids.h"
 
 #include <csetjmp>
@@ -31,14 +32,8 @@ constexpr PngSettings kCandidateSettings[] = {
     {6, kZlibRle, kPngAllFilters},
 };
 
-template <typename F>
-void BindOptional(F& field, HMODULE module, const char* name) {
-    field = module ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
-}
-
-template <typename F>
-void Bind(F& field, HMODULE module, UINT nameId) {
-    BindOptional(field, module, OwnString(nameId).c_str());
+void ReleaseModule(HMODULE module) {
+    if (module) FreeLibrary(module);
 }
 
 bool AllBound(const PngBindingRecord& b) {
@@ -46,18 +41,6 @@ bool AllBound(const PngBindingRecord& b) {
            b.png_destroy_write_struct && b.png_init_io && b.png_set_IHDR && b.png_set_swap && b.png_set_text &&
            b.png_set_write_status_fn && b.png_write_info && b.png_write_image && b.png_write_end &&
            b.png_write_flush;
-}
-
-// The module of that name already in the process, else loaded; either way
-// with a reference of the binding's own, given back at unbinding.
-HMODULE FindOrLoad(const char* name) {
-    HMODULE module = nullptr;
-    if (GetModuleHandleExA(0, name, &module)) return module;
-    return LoadLibraryA(name);
-}
-
-void ReleaseModule(HMODULE module) {
-    if (module) FreeLibrary(module);
 }
 
 // libpng reports errors through a function that must not return; without one
@@ -187,36 +170,51 @@ void SwapRedAndBlue(const unsigned char* source, unsigned char* target, int32_t 
 
 bool BindPngLibrary(const char* moduleName) {
     PngBindingRecord b{};
-    b.Library = FindOrLoad(moduleName);
+    // Beside the host's executable, where the packages put it, then beside
+    // the plug-in, then in the system folder.
+    b.Library = LoadTrustedLibrary(moduleName, kBesideHost | kBesideOwnModule | kSystemFolder);
     if (!b.Library) return false;
 
-    Bind(b.CloseOutput, b.Library, IDS_PNG_CLOSE_FILE);
-    Bind(b.OpenOutput, b.Library, IDS_PNG_OPEN_FILE);
-    Bind(b.png_create_info_struct, b.Library, IDS_PNG_CREATE_INFO_STRUCT);
-    Bind(b.png_create_write_struct, b.Library, IDS_PNG_CREATE_WRITE_STRUCT);
-    Bind(b.png_destroy_write_struct, b.Library, IDS_PNG_DESTROY_WRITE_STRUCT);
-    Bind(b.png_init_io, b.Library, IDS_PNG_INIT_IO);
-    Bind(b.png_set_IHDR, b.Library, IDS_PNG_SET_IHDR);
-    Bind(b.png_set_swap, b.Library, IDS_PNG_SET_SWAP);
-    Bind(b.png_set_text, b.Library, IDS_PNG_SET_TEXT);
-    Bind(b.png_set_write_status_fn, b.Library, IDS_PNG_SET_WRITE_STATUS_FN);
-    Bind(b.png_write_end, b.Library, IDS_PNG_WRITE_END);
-    Bind(b.png_write_flush, b.Library, IDS_PNG_WRITE_FLUSH);
-    Bind(b.png_write_image, b.Library, IDS_PNG_WRITE_IMAGE);
-    Bind(b.png_write_info, b.Library, IDS_PNG_WRITE_INFO);
-    BindOptional(b.png_get_libpng_ver, b.Library, "png_get_libpng_ver");
-    BindOptional(b.png_set_write_fn, b.Library, "png_set_write_fn");
-    BindOptional(b.png_error, b.Library, "png_error");
-    BindOptional(b.png_set_compression_level, b.Library, "png_set_compression_level");
-    BindOptional(b.png_set_compression_strategy, b.Library, "png_set_compression_strategy");
-    BindOptional(b.png_set_filter, b.Library, "png_set_filter");
-    BindOptional(b.png_set_bgr, b.Library, "png_set_bgr");
+    const std::string names[] = {
+        OwnString(IDS_PNG_CLOSE_FILE),          OwnString(IDS_PNG_OPEN_FILE),
+        OwnString(IDS_PNG_CREATE_INFO_STRUCT),  OwnString(IDS_PNG_CREATE_WRITE_STRUCT),
+        OwnString(IDS_PNG_DESTROY_WRITE_STRUCT), OwnString(IDS_PNG_INIT_IO),
+        OwnString(IDS_PNG_SET_IHDR),            OwnString(IDS_PNG_SET_SWAP),
+        OwnString(IDS_PNG_SET_TEXT),            OwnString(IDS_PNG_SET_WRITE_STATUS_FN),
+        OwnString(IDS_PNG_WRITE_END),           OwnString(IDS_PNG_WRITE_FLUSH),
+        OwnString(IDS_PNG_WRITE_IMAGE),         OwnString(IDS_PNG_WRITE_INFO),
+    };
+    BindNames(b.Library, {
+        {names[0].c_str(), b.CloseOutput},
+        {names[1].c_str(), b.OpenOutput},
+        {names[2].c_str(), b.png_create_info_struct},
+        {names[3].c_str(), b.png_create_write_struct},
+        {names[4].c_str(), b.png_destroy_write_struct},
+        {names[5].c_str(), b.png_init_io},
+        {names[6].c_str(), b.png_set_IHDR},
+        {names[7].c_str(), b.png_set_swap},
+        {names[8].c_str(), b.png_set_text},
+        {names[9].c_str(), b.png_set_write_status_fn},
+        {names[10].c_str(), b.png_write_end},
+        {names[11].c_str(), b.png_write_flush},
+        {names[12].c_str(), b.png_write_image},
+        {names[13].c_str(), b.png_write_info},
+    });
+    BindNames(b.Library, {
+        {"png_get_libpng_ver", b.png_get_libpng_ver},
+        {"png_set_write_fn", b.png_set_write_fn},
+        {"png_error", b.png_error},
+        {"png_set_compression_level", b.png_set_compression_level},
+        {"png_set_compression_strategy", b.png_set_compression_strategy},
+        {"png_set_filter", b.png_set_filter},
+        {"png_set_bgr", b.png_set_bgr},
+    });
 
     if (!b.OpenOutput || !b.CloseOutput) {
-        b.Runtime = FindOrLoad(OwnString(IDS_C_RUNTIME).c_str());
+        b.Runtime = LoadTrustedLibrary(OwnString(IDS_C_RUNTIME).c_str(), kSystemFolder);
         if (b.Runtime) {
-            Bind(b.CloseOutput, b.Runtime, IDS_FCLOSE);
-            Bind(b.OpenOutput, b.Runtime, IDS_FOPEN);
+            const std::string closeName = OwnString(IDS_FCLOSE), openName = OwnString(IDS_FOPEN);
+            BindNames(b.Runtime, {{closeName.c_str(), b.CloseOutput}, {openName.c_str(), b.OpenOutput}});
         }
     }
 
@@ -256,11 +254,12 @@ bool FetchPngDib(HBITMAP bitmap, int32_t width, int32_t height, PngImageBuffers&
     header->biCompression = BI_RGB;
     header->biXPelsPerMeter = 1;
     header->biYPelsPerMeter = 1;
+    // A fetch that fails, or fills fewer lines, would write black rows as
+    // if they were the picture: the capture fails instead.
     WindowDc screen(nullptr);
-    // Lines the platform does not fill stay zero, that is black.
-    GetDIBits(screen.get(), bitmap, 0, UINT(height), buffers.Dib.get() + sizeof(BITMAPINFOHEADER),
-              reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS);
-    return true;
+    if (!screen) return false;
+    return GetDIBits(screen.get(), bitmap, 0, UINT(height), buffers.Dib.get() + sizeof(BITMAPINFOHEADER),
+                     reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS) == height;
 }
 
 bool PrepareRows(PngImageBuffers& buffers) {

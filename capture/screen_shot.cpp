@@ -86,7 +86,6 @@ bool TScreenShot::CaptureWindow(HWND window) {
     if (!IsWindow(window) || !IsWindowVisible(window)) return false;
 
     const int32_t depth = DisplayDepth();
-    Sleep(0);
     UniqueBitmap bitmap(GrabWindow(window));
 
     if (PngAvailable) {

@@ -1,6 +1,6 @@
 #include "common/compositor.h"
 
-#include "common/handles.h"
+#include "common/run_time_binding.h"
 
 namespace {
 
@@ -13,26 +13,18 @@ constexpr DWORD kExtendedFrameBounds = 9;  // DWMWA_EXTENDED_FRAME_BOUNDS
 // without a Windows 8 manifest, which every host is, while the frame query
 // answers them all the same.
 struct CompositorFunctions {
-    UniqueModule module;
     GetWindowAttributeFn getWindowAttribute = nullptr;
     FlushFn flush = nullptr;
 };
 
-template <typename F>
-F Bound(HMODULE module, const char* name) {
-    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
-// Bound once, on first use (never inside the loader's notifications), and
-// kept for the life of the library.
+// Bound once, on first use (never inside the loader's notifications). The
+// library keeps its reference until the process ends: freeing it from a
+// static object's destructor would run under the loader lock.
 const CompositorFunctions& Compositor() {
     static const CompositorFunctions functions = [] {
         CompositorFunctions bound;
-        bound.module.reset(LoadLibraryA("dwmapi.dll"));
-        if (bound.module) {
-            bound.getWindowAttribute = Bound<GetWindowAttributeFn>(bound.module.get(), "DwmGetWindowAttribute");
-            bound.flush = Bound<FlushFn>(bound.module.get(), "DwmFlush");
-        }
+        BindNames(LoadTrustedLibrary("dwmapi.dll", kBesideHost | kSystemFolder),
+                  {{"DwmGetWindowAttribute", bound.getWindowAttribute}, {"DwmFlush", bound.flush}});
         return bound;
     }();
     return functions;

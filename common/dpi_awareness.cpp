@@ -1,5 +1,7 @@
 #include "common/dpi_awareness.h"
 
+#include "common/run_time_binding.h"
+
 namespace {
 
 using SetThreadContextFn = HANDLE(WINAPI*)(HANDLE context);
@@ -16,10 +18,9 @@ thread_local bool threadSwitched = false;
 
 SetThreadContextFn BoundSetThreadContext() {
     static const SetThreadContextFn function = [] {
-        const HMODULE user32 = GetModuleHandleA("user32.dll");
-        return user32 ? reinterpret_cast<SetThreadContextFn>(
-                            reinterpret_cast<void*>(GetProcAddress(user32, "SetThreadDpiAwarenessContext")))
-                      : nullptr;
+        SetThreadContextFn bound = nullptr;
+        BindNames(GetModuleHandleA("user32.dll"), {{"SetThreadDpiAwarenessContext", bound}});
+        return bound;
     }();
     return function;
 }

@@ -156,18 +156,3 @@ private:
     F function_;
     bool active_ = true;
 };
-
-// The clipboard, opened for an owner window and closed when the guard ends.
-class ClipboardSession {
-public:
-    explicit ClipboardSession(HWND owner) noexcept : open_(OpenClipboard(owner) != FALSE) {}
-    ClipboardSession(const ClipboardSession&) = delete;
-    ClipboardSession& operator=(const ClipboardSession&) = delete;
-    ~ClipboardSession() {
-        if (open_) CloseClipboard();
-    }
-    explicit operator bool() const noexcept { return open_; }
-
-private:
-    bool open_;
-};

@@ -1,5 +1,5 @@
 #pragma once
-// The dialog's icons, loaded from the own module when the library starts.
+// The dialog's icons, loaded from the own module before the first dialog.
 #include <windows.h>
 
 #include <cstddef>

@@ -6,17 +6,20 @@
 #include "common/own_module.h"
 #include "dialog/about.h"
 #include "dialog/artwork.h"
-#include "dialog/settings.h"
+#include "dialog/folders.h"
+#include "dialog/options.h"
 #include "resources/resource_ids.h"
-#include "tracking/misc_data.h"
+#include "tracking/target_tracker.h"
 
+#include <atomic>
 #include <string>
 
 HWND PointedWnd = nullptr;
 
 namespace {
 
-HWND OpenDialog = nullptr;
+// Read by a host's stop on a thread of its own.
+std::atomic<HWND> OpenDialog{nullptr};
 
 constexpr DWORD kPauseAfterCaptureMs = 500;
 
@@ -54,10 +57,19 @@ void InitDialog(HWND dialog) {
 HWND CurrentTarget() { return MiscData ? MiscData->Snapshot.TargetWnd : nullptr; }
 
 // Hides the dialog and waits until the screen shows what lies under it: a
-// compositor may still show the dialog right after the hiding.
+// compositor may still show the dialog right after the hiding. The dialog
+// keeps the activation: hiding the active window with ShowWindow hands it to
+// the next enabled window, which the owner the dialog disabled is not, so
+// another program's window would come to the front over the target.
 void HideForCapture(HWND dialog) {
-    ShowWindow(dialog, SW_HIDE);
+    SetWindowPos(dialog, nullptr, 0, 0, 0, 0,
+                 SWP_HIDEWINDOW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER);
     WaitForComposition();
+}
+
+void ShowAfterCapture(HWND dialog) {
+    ShowWindow(dialog, SW_SHOW);
+    SetActiveWindow(dialog);
 }
 
 void TakeScreenCapture(HWND dialog) {
@@ -76,7 +88,7 @@ void TakeScreenCapture(HWND dialog) {
         if (ScreenShot) ScreenShot->CaptureAndSaveAs(target);
     }
     Sleep(kPauseAfterCaptureMs);
-    ShowWindow(dialog, SW_SHOW);
+    ShowAfterCapture(dialog);
 }
 
 void ChooseFolder(HWND dialog) {
@@ -119,6 +131,14 @@ void BeginDrag(HWND dialog, LPARAM clickPoint) {
     ShowFinder(dialog, FinderEmptyIcon);
 }
 
+// Inverting the outline again restores what it covered; a window that drew
+// meanwhile is repainted, so that none of it stays inverted.
+void EraseOutline(HWND window) {
+    InvertFrame(window);
+    RepaintWindow(window);
+}
+
+// cppcheck-suppress constParameter ; a window handle, not a pointer to data
 void FollowDrag(HWND dialog) {
     // The cursor, the window search and the outline in physical pixels, also
     // for an unaware host. Selecting the target creates no window.
@@ -127,12 +147,11 @@ void FollowDrag(HWND dialog) {
     if (!MiscData || GetCapture() != dialog || !GetCursorPos(&cursor)) return;
     MiscData->CursorPos = cursor;
     PointedWnd = WindowAtPoint(cursor);
-    MiscData->CheckTargetProcess(nullptr);
+    MiscData->CheckTargetProcess();
     const HWND framed = MiscData->Snapshot.FramedWnd;
     if (framed == PointedWnd) return;
-    MiscData->RehideTarget(framed);
-    if (framed) InvertFrame(framed);
-    MiscData->SelectTarget(PointedWnd, dialog);
+    if (framed) EraseOutline(framed);
+    MiscData->SelectTarget(PointedWnd);
     InvertFrame(MiscData->Snapshot.TargetWnd);
 }
 
@@ -143,8 +162,7 @@ void EndDrag(HWND dialog) {
     SetCursor(cursor ? cursor : LoadCursorA(nullptr, IDC_ARROW));
     ShowFinder(dialog, FinderIcon);
     if (!MiscData) return;
-    MiscData->RehideTarget(MiscData->Snapshot.TargetWnd);
-    if (MiscData->Snapshot.TargetWnd) InvertFrame(MiscData->Snapshot.FramedWnd);
+    if (MiscData->Snapshot.TargetWnd) EraseOutline(MiscData->Snapshot.FramedWnd);
     MiscData->Snapshot.FramedWnd = nullptr;
 }
 
@@ -162,16 +180,21 @@ INT_PTR HandleMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
         if (GetCapture() == dialog) ReleaseCapture();
         return TRUE;
     case WM_CAPTURECHANGED: EndDrag(dialog); return TRUE;
-    case WM_DESTROY:
-        if (OpenDialog == dialog) OpenDialog = nullptr;
+    case WM_DESTROY: {
+        HWND open = dialog;
+        OpenDialog.compare_exchange_strong(open, nullptr);
         return FALSE;
+    }
     default: return FALSE;
     }
 }
 
 }  // namespace
 
-HWND OpenCaptureDialog() { return OpenDialog && IsWindow(OpenDialog) ? OpenDialog : nullptr; }
+HWND OpenCaptureDialog() {
+    const HWND open = OpenDialog;
+    return open && IsWindow(open) ? open : nullptr;
+}
 
 INT_PTR CALLBACK CaptureDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     SaveDialogOwner = dialog;

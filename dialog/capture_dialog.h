@@ -7,7 +7,8 @@
 // The window found under the cursor at the last mouse move of a drag.
 extern HWND PointedWnd;
 
-// The capture dialog while one is open in this process, else null.
+// The capture dialog while one is open in this process, else null; from
+// any thread.
 HWND OpenCaptureDialog();
 
 INT_PTR CALLBACK CaptureDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

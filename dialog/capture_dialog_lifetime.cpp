@@ -1,8 +1,32 @@
 #include "dialog/capture_dialog_lifetime.h"
 
+#include "capture/screen_shot.h"
 #include "common/own_module.h"
+#include "dialog/artwork.h"
 #include "dialog/capture_dialog.h"
 #include "resources/resource_ids.h"
+#include "tracking/target_tracker.h"
+
+#include <new>
+
+namespace {
+
+// Made at the first dialog, on the host's thread, and kept for the life of
+// the library: the capture object binds the PNG library, which fixes the
+// output format. Never in DllMain, where loading a library is not safe.
+void StartOnce() {
+    static const bool started = [] {
+        // A failed allocation leaves the global null; every user checks it,
+        // so the host survives a plug-in that cannot work.
+        ScreenShot = new (std::nothrow) TScreenShot();
+        MiscData = new (std::nothrow) TMiscData();
+        LoadArtwork();
+        return true;
+    }();
+    static_cast<void>(started);
+}
+
+}  // namespace
 
 INT_PTR RunCaptureDialog(HWND owner, LPARAM initValue) {
     // The legacy hosts give no owner, so their menus stay usable while the
@@ -15,19 +39,6 @@ INT_PTR RunCaptureDialog(HWND owner, LPARAM initValue) {
         return 0;
     }
     if (owner && !IsWindow(owner)) owner = nullptr;
+    StartOnce();
     return DialogBoxParamA(OwnModule(), MAKEINTRESOURCEA(IDD_CAPTURE), owner, CaptureDlgProc, initValue);
-}
-
-bool CloseCaptureDialog(DWORD timeoutMs) {
-    const HWND open = OpenCaptureDialog();
-    if (!open) return true;
-    // A save dialog, folder browser or About box in front is cancelled
-    // first; the dialog's own thread then takes the close in its loop.
-    // Windows are never destroyed from here: they belong to that thread.
-    const HWND front = GetLastActivePopup(open);
-    if (front && front != open) PostMessageA(front, WM_COMMAND, IDCANCEL, 0);
-    PostMessageA(open, WM_CLOSE, 0, 0);
-    const DWORD start = GetTickCount();
-    while (IsWindow(open) && GetTickCount() - start < timeoutMs) Sleep(20);
-    return !IsWindow(open);
 }

@@ -1,10 +1,13 @@
 #pragma once
-// Start-up and shutdown of the plug-in's global objects, run from DllMain.
+// What the plug-in does in DllMain, under the loader lock: nothing but the
+// unload message. Everything it makes (the capture and tracking objects, the
+// icons, the libraries it binds) it makes at the first dialog, on the host's
+// thread, and a dialog or menu action keeps the plug-in in the process until
+// the process ends; so the loader unloads it only before anything was made,
+// or when the process ends, when other DLLs may be gone already. Either way
+// nothing is freed here.
 #include <windows.h>
 
-bool StartLibrary();
-// At process exit other DLLs may be gone already and the loader lock is
-// held: the unload message is written, and nothing is freed.
-void StopLibrary(bool processEnding);
+void StopLibrary();
 
 extern const char kUnloadMessage[];

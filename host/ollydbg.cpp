@@ -2,7 +2,7 @@
 // the names IMMDBG_* (aliases in pixmerle.def). All cdecl.
 #include "dialog/about.h"
 #include "dialog/capture_dialog_lifetime.h"
-#include "host/plugin_info.h"
+#include "host/host_call.h"
 
 #include <cstring>
 
@@ -19,7 +19,7 @@ constexpr char kDisassemblerMenu[] = "0 &Pixmerle 1.1.7";
 extern "C" {
 
 void __cdecl _ODBG_Pluginaction(int origin, int action, void* /*item*/) {
-    ShieldHost(0, [&] {
+    RunHostAction(0, [&] {
         if ((origin == kOriginMainMenu || origin == kOriginDisassembler) && action == 0) {
             RunCaptureDialog(nullptr, 0);
         } else if (origin == kOriginMainMenu && action == 1) {

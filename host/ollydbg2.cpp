@@ -1,9 +1,10 @@
 // OllyDbg 2.01: ODBG2_* entry points, cdecl, with wide strings. The host
 // executable exports its main window as the data symbol hwollymain.
+#include "common/run_time_binding.h"
 #include "dialog/about.h"
 #include "dialog/capture_dialog_lifetime.h"
 #include "host/ollydbg2_menu.h"
-#include "host/plugin_info.h"
+#include "host/host_call.h"
 
 #include <atomic>
 #include <cwchar>
@@ -19,8 +20,8 @@ enum MenuAction : ULONG { kActionCapture = 0, kActionHomepage = 1, kActionAbout 
 std::atomic<bool> initialised{false};
 
 HWND OllyMainWindow() {
-    const auto* exported = reinterpret_cast<const HWND*>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(nullptr), "hwollymain")));
+    const HWND* exported = nullptr;
+    BindNames(GetModuleHandleA(nullptr), {{"hwollymain", exported}});
     if (exported && IsWindow(*exported)) return *exported;
     return GetActiveWindow();
 }
@@ -29,7 +30,7 @@ int __cdecl RunMenuAction(void* /*table*/, wchar_t* /*name*/, ULONG index, int m
     const bool known = index == kActionCapture || index == kActionHomepage || index == kActionAbout;
     if (mode == kOlly2MenuVerify) return known && initialised ? kOlly2MenuNormal : kOlly2MenuAbsent;
     if (mode != kOlly2MenuExecute || !known || !initialised) return kOlly2MenuNoRedraw;
-    return ShieldHost(kOlly2MenuNoRedraw, [index] {
+    return RunHostAction(kOlly2MenuNoRedraw, [index] {
         switch (index) {
         case kActionCapture: RunCaptureDialog(OllyMainWindow(), 0); break;
         case kActionHomepage: OpenHomepage(); break;
@@ -86,9 +87,12 @@ void __cdecl ODBG2_Pluginreset(void) {}
 // 0 lets the debugger close.
 int __cdecl ODBG2_Pluginclose(void) { return 0; }
 
+// May come from inside the dialog's modal loop, the host freeing the
+// library right after: what is open is asked to close, and the plug-in,
+// kept in the process by the running action, returns into its own code.
 void __cdecl ODBG2_Plugindestroy(void) {
     initialised = false;
-    CloseCaptureDialog(0);
+    CloseActionWindows();
 }
 
 }  // extern "C"

@@ -3,14 +3,14 @@
 #include "common/handles.h"
 #include "dialog/capture_dialog.h"
 #include "dialog/capture_dialog_lifetime.h"
-#include "host/plugin_info.h"
+#include "host/host_call.h"
 
 #include <commctrl.h>
 
 extern "C" {
 
 int __cdecl DoMyJob(HWND mainWindow) {
-    return ShieldHost(1, [&] {
+    return RunHostAction(1, [&] {
         // Started again while its dialog is open, only the dialog comes
         // forward: PEiD's window stays as the first start left it.
         if (OpenCaptureDialog()) {

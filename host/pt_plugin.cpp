@@ -1,14 +1,14 @@
 // Hosts of GetPTPluginName/StartPTPlugin (stdcall); the window such a host
 // passes stays hidden afterwards.
 #include "dialog/capture_dialog_lifetime.h"
-#include "host/plugin_info.h"
+#include "host/host_call.h"
 
 #include <commctrl.h>
 
 extern "C" {
 
 int __stdcall StartPTPlugin(HWND window) {
-    ShieldHost(0, [] {
+    RunHostAction(0, [] {
         InitCommonControls();
         return RunCaptureDialog(nullptr, 1);
     });

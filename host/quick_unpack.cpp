@@ -1,14 +1,14 @@
 // Quick Unpack: GetPluginName names the plug-in, StartPlugin (stdcall)
 // starts it and gives the dialog's result.
 #include "dialog/capture_dialog_lifetime.h"
-#include "host/plugin_info.h"
+#include "host/host_call.h"
 
 #include <commctrl.h>
 
 extern "C" {
 
 INT_PTR __stdcall StartPlugin(DWORD /*unused*/) {
-    return ShieldHost(INT_PTR(-1), [] {
+    return RunHostAction(INT_PTR(-1), [] {
         InitCommonControls();
         return RunCaptureDialog(nullptr, 1);
     });

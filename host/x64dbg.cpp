@@ -3,10 +3,11 @@
 // name. The debugger's _plugin_* functions are bound at run time from its
 // own DLL, so the plug-in keeps importing Windows system DLLs only; a host
 // that lacks one of them gets fewer menu features.
+#include "common/run_time_binding.h"
 #include "dialog/about.h"
 #include "dialog/artwork.h"
 #include "dialog/capture_dialog_lifetime.h"
-#include "host/plugin_info.h"
+#include "host/host_call.h"
 #include "host/x64dbg_sdk.h"
 
 #include <atomic>
@@ -40,25 +41,16 @@ std::atomic<Stage> stage{Stage::Unloaded};
 int pluginHandle = 0;
 HWND debuggerWindow = nullptr;
 HostFunctions host;
-// Menu actions still running on the GUI thread; the library must not be
-// freed under them.
-std::atomic<int> runningActions{0};
-
-template <typename F>
-void Bind(F& function, HMODULE module, const char* name) {
-    function = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
 
 void BindHostFunctions() {
-    host = HostFunctions{};
     // The debugger's own DLL outlives every plug-in it loads.
-    const HMODULE module = GetModuleHandleA(kHostModule);
-    if (!module) return;
-    Bind(host.menuAddEntry, module, "_plugin_menuaddentry");
-    Bind(host.menuAddSeparator, module, "_plugin_menuaddseparator");
-    Bind(host.menuSetIcon, module, "_plugin_menuseticon");
-    Bind(host.menuEntrySetIcon, module, "_plugin_menuentryseticon");
-    Bind(host.logPuts, module, "_plugin_logputs");
+    BindNames(GetModuleHandleA(kHostModule), {
+        {"_plugin_menuaddentry", host.menuAddEntry},
+        {"_plugin_menuaddseparator", host.menuAddSeparator},
+        {"_plugin_menuseticon", host.menuSetIcon},
+        {"_plugin_menuentryseticon", host.menuEntrySetIcon},
+        {"_plugin_logputs", host.logPuts},
+    });
 }
 
 void AddEntry(int menu, int entry, const char* title) {
@@ -124,29 +116,24 @@ void __cdecl plugsetup(X64dbgSetup* setup) {
     });
 }
 
-// Called on a thread of the debugger's own, not the GUI thread: the dialog
-// is asked to close and closes on its thread. The debugger frees the library
-// only when this gives true, so it says false while anything still runs.
+// Called on a thread of the debugger's own, not the GUI thread, which may be
+// in the capture dialog, an About box, the save-file dialog, the folder
+// browser or a message box: each is asked to close and closes on its
+// thread. The debugger frees the library only when this gives true, once
+// no action runs any more.
 bool __cdecl plugstop() {
     return ShieldHost(false, [] {
         stage = Stage::Stopped;
-        const bool closed = CloseCaptureDialog(kStopWaitMs);
-        const DWORD start = GetTickCount();
-        while (runningActions > 0 && GetTickCount() - start < kStopWaitMs) Sleep(20);
-        return closed && runningActions == 0;
+        return EndActions(kStopWaitMs);
     });
 }
 
 void __cdecl CBMENUENTRY(int /*type*/, X64dbgMenuEntry* info) {
-    // Counted before the stage is read, so that a stop never misses it.
-    ++runningActions;
-    if (info && stage == Stage::SetUp) {
-        ShieldHost(0, [info] {
-            RunMenuEntry(info->hEntry);
-            return 0;
-        });
-    }
-    --runningActions;
+    // The action counts from before the stage is read, so a stop never misses it.
+    RunHostAction(0, [info] {
+        if (info && stage == Stage::SetUp) RunMenuEntry(info->hEntry);
+        return 0;
+    });
 }
 
 }  // extern "C"

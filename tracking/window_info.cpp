@@ -1,8 +1,7 @@
 #include "tracking/window_info.h"
 
-#include "common/handles.h"
 
-#include <cstring>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -17,24 +16,16 @@ size_t LengthWithin(const Char* text, size_t capacity) {
     return length;
 }
 
-// A target that reports a length near LRESULT's range leaves a 32-bit build
-// without a buffer, and its text empty. A 64-bit build could have one, at the
-// cost of gigabytes written in the host: it gives up on such a text as well.
-bool LongerThanAnyText(LRESULT length) {
-#ifdef _WIN64
-    return length > (LRESULT(1) << 24);
-#else
-    static_cast<void>(length);
-    return false;
-#endif
-}
+// A target may report any length, up to LRESULT's range, on every hover:
+// the text read is cut there, in both word sizes.
+constexpr size_t kLongestText = 64 * 1024;
 
 template <typename Char>
 std::basic_string<Char> ReadText(TargetQueries& queries, bool wide) noexcept {
     try {
         LRESULT length = 0;
-        if (!queries.Send(WM_GETTEXTLENGTH, 0, 0, wide, length) || length <= 0 || LongerThanAnyText(length)) return {};
-        const size_t count = static_cast<size_t>(length);
+        if (!queries.Send(WM_GETTEXTLENGTH, 0, 0, wide, length) || length <= 0) return {};
+        const size_t count = std::min(static_cast<size_t>(length), kLongestText);
         std::unique_ptr<Char[]> buffer(new Char[count + 2]());
         LRESULT copied = 0;
         if (!queries.Send(WM_GETTEXT, static_cast<WPARAM>(count + 1), reinterpret_cast<LPARAM>(buffer.get()), wide,
@@ -71,38 +62,6 @@ std::string WideToThreadAnsi(const std::wstring& wide) {
                                             nullptr);
     narrow.resize(written > 0 ? static_cast<size_t>(written) : 0);
     return narrow;
-}
-
-std::wstring AnsiToWide(const std::string& narrow) {
-    if (narrow.empty()) return {};
-    // Never more wide characters than bytes.
-    const int length = static_cast<int>(narrow.size());
-    std::wstring wide(narrow.size() + 1, L'\0');
-    const int written = MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, narrow.data(), length, &wide[0], length);
-    wide.resize(written > 0 ? static_cast<size_t>(written) : 0);
-    return wide;
-}
-
-template <typename Char>
-bool CopyText(HWND owner, const Char* text, UINT format) noexcept {
-    if (!text || text[0] == 0) return false;
-    if (!IsClipboardFormatAvailable(format)) return false;
-    ClipboardSession clipboard(owner);
-    if (!clipboard) return false;
-    const size_t length = LengthWithin(text, SIZE_MAX / sizeof(Char) - 2);
-    // The block is filled before the clipboard is emptied, so that a failed
-    // allocation leaves the clipboard's contents in place.
-    UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (length + 2) * sizeof(Char)));
-    if (!block) return false;
-    {
-        GlobalLockGuard<Char> data(block.get());
-        if (!data) return false;
-        std::memcpy(data.get(), text, length * sizeof(Char));
-    }
-    if (!EmptyClipboard()) return false;
-    if (!SetClipboardData(format, block.get())) return false;
-    static_cast<void>(block.release());  // the clipboard's now
-    return true;
 }
 
 }  // namespace
@@ -147,24 +106,13 @@ std::wstring ReadClassNameW(HWND window) noexcept { return ReadClass<wchar_t>(wi
 
 std::string ReadClassNameA(HWND window) noexcept { return ReadClass<char>(window, GetClassNameA); }
 
-void ReadClassNames(HWND window, bool ntPlatform, std::wstring& wide, std::string& narrow) noexcept {
+void ReadClassNames(HWND window, std::wstring& wide, std::string& narrow) noexcept {
     wide.clear();
     narrow.clear();
     try {
-        if (ntPlatform) {
-            wide = ReadClassNameW(window);
-            narrow = WideToThreadAnsi(wide);
-        } else {
-            narrow = ReadClassNameA(window);
-            wide = AnsiToWide(narrow);
-        }
+        wide = ReadClassNameW(window);
+        narrow = WideToThreadAnsi(wide);
     } catch (...) {
         // Out of memory: what could not be converted stays empty.
     }
 }
-
-bool CopyTextA(HWND owner, const char* text) noexcept { return CopyText(owner, text, CF_TEXT); }
-
-bool CopyTextW(HWND owner, const wchar_t* text) noexcept { return CopyText(owner, text, CF_UNICODETEXT); }
-
-bool IsNtPlatform() noexcept { return (GetVersion() & 0x80000000u) == 0; }

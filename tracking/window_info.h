@@ -1,5 +1,5 @@
 #pragma once
-// Reading a window's text and class name, and putting text on the clipboard.
+// Reading a window's text and class name.
 #include <windows.h>
 #include <string>
 
@@ -31,10 +31,5 @@ std::string ReadWindowTextA(TargetQueries& queries) noexcept;
 std::wstring ReadClassNameW(HWND window) noexcept;
 std::string ReadClassNameA(HWND window) noexcept;
 
-// Both class names, read in the platform's native form and converted to the
-// other one.
-void ReadClassNames(HWND window, bool ntPlatform, std::wstring& wide, std::string& narrow) noexcept;
-
-bool CopyTextA(HWND owner, const char* text) noexcept;
-bool CopyTextW(HWND owner, const wchar_t* text) noexcept;
-bool IsNtPlatform() noexcept;
+// Both class names: read wide, and converted to the thread's ANSI code page.
+void ReadClassNames(HWND window, std::wstring& wide, std::string& narrow) noexcept;

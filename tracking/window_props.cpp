@@ -1,6 +1,7 @@
 #include "tracking/window_props.h"
 
 #include "common/handles.h"
+#include "common/run_time_binding.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -46,10 +47,32 @@ size_t ReadLongestStretch(HANDLE process, uintptr_t address, char* buffer) noexc
     return ReadExactly(process, address, buffer, readable) ? readable : 0;
 }
 
+// Whether the process has this one's word size. Property data of a process
+// of the other size are addresses of that size: a 32-bit build would read
+// a 64-bit process at addresses cut to 32 bits.
+bool SameWordSize(HANDLE process) noexcept {
+    using IsWow64Fn = BOOL(WINAPI*)(HANDLE, PBOOL);
+    static const IsWow64Fn isWow64 = [] {
+        IsWow64Fn bound = nullptr;
+        BindNames(GetModuleHandleA("kernel32.dll"), {{"IsWow64Process", bound}});
+        return bound;
+    }();
+    if (!isWow64) return true;  // a system without 64-bit processes
+    BOOL own = FALSE, other = FALSE;
+    return isWow64(GetCurrentProcess(), &own) && isWow64(process, &other) && own == other;
+}
+
+// The window's process, open for reading, or null when it cannot be read
+// (not opened, or of the other word size).
 UniqueHandle OpenOwnerProcess(HWND window) noexcept {
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    return UniqueHandle(processId ? OpenProcess(PROCESS_VM_READ, FALSE, processId) : nullptr);
+    if (!processId) return UniqueHandle();
+    constexpr DWORD kQueryLimitedInformation = 0x1000;  // PROCESS_QUERY_LIMITED_INFORMATION, Vista and later
+    UniqueHandle process(OpenProcess(PROCESS_VM_READ | PROCESS_QUERY_INFORMATION, FALSE, processId));
+    if (!process) process.reset(OpenProcess(PROCESS_VM_READ | kQueryLimitedInformation, FALSE, processId));
+    if (process && !SameWordSize(process.get())) process.reset();
+    return process;
 }
 
 // The four bytes and the text at the address that the property's data gives.

@@ -65,18 +65,3 @@ BOOL CALLBACK PropEnumProc(HWND window, LPSTR name, HANDLE data, ULONG_PTR list)
 
 // A zero-filled block from the general allocator, released with std::free.
 bool AllocZeroed(size_t size, void*& block) noexcept;
-
-// A window list; nothing fills it yet.
-struct WndListEntry {
-    uint32_t Value;
-    std::wstring FirstW;
-    std::string FirstA;
-    std::wstring SecondW;
-    std::string SecondA;
-};
-
-class TWndList {
-public:
-    uint32_t Tag = 0;
-    std::vector<WndListEntry> Lists[2];
-};

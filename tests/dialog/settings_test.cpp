@@ -1,4 +1,5 @@
-#include "dialog/settings.h"
+#include "dialog/folders.h"
+#include "dialog/options.h"
 #include "common/handles.h"
 #include "resources/resource_ids.h"
 #include "tests/support/dialog_driver.h"

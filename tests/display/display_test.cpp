@@ -11,7 +11,7 @@
 #include "tests/support/plugin_library.h"
 #include "tests/support/screen.h"
 #include "tests/support/temp_dir.h"
-#include "tracking/misc_data.h"
+#include "tracking/target_tracker.h"
 
 #include <gtest/gtest.h>
 

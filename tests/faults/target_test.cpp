@@ -10,7 +10,7 @@
 #include "tests/support/plugin_library.h"
 #include "tests/support/screen.h"
 #include "tests/support/temp_dir.h"
-#include "tracking/misc_data.h"
+#include "tracking/target_tracker.h"
 
 #include <gtest/gtest.h>
 
@@ -117,7 +117,7 @@ TEST(HungTarget, SelectionOutlineFlashAndCaptureReturnWhileTheTargetsThreadIsStu
 
         ASSERT_TRUE(target.Start(how));
         const HWND picked = WindowAtPoint(centre);
-        tracker.SelectTarget(picked, nullptr);
+        tracker.SelectTarget(picked);
         InvertFrame(tracker.Snapshot.TargetWnd);
         InvertFrame(tracker.Snapshot.FramedWnd);
         tracker.FlashTarget();
@@ -138,7 +138,7 @@ TEST(HungTarget, SelectionOutlineFlashAndCaptureReturnWhileTheTargetsThreadIsStu
         EXPECT_EQ(CaptureFileMismatch(dir.file(files[0]), 180, 120, [](int, int) { return kHungColour; }), "");
         // What the thread answered once free went nowhere it should not have.
         EXPECT_TRUE(HeapsIntact());
-        tracker.SelectTarget(target.hwnd(), nullptr);
+        tracker.SelectTarget(target.hwnd());
         EXPECT_EQ(tracker.TextA, kHungTitle) << "the target answers again";
     }
 }

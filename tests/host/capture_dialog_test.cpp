@@ -24,7 +24,7 @@ namespace {
 
 // Notes every showing and hiding of the test thread's windows, with the
 // number of files a folder then holds: the order of hiding, writing the
-// capture and showing again.
+// capture and showing again; and every window the thread activates.
 struct ShowEvent {
     HWND window;
     bool shown;
@@ -48,6 +48,11 @@ public:
     void Clear() {
         std::lock_guard<std::mutex> lock(mutex_);
         events_.clear();
+        activated_.clear();
+    }
+    std::vector<HWND> Activated() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return activated_;
     }
     // cppcheck-suppress constParameter ; a window handle, not a pointer to data
     std::vector<ShowEvent> EventsOf(HWND window) {
@@ -61,10 +66,16 @@ public:
 private:
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
         const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
-        if (code == HC_ACTION && active_ && sent->message == WM_SHOWWINDOW) {
+        if (code != HC_ACTION || !active_) return CallNextHookEx(nullptr, code, wParam, lParam);
+        // Shown or hidden by ShowWindow or SetWindowPos alike.
+        const auto* position = sent->message == WM_WINDOWPOSCHANGED ? reinterpret_cast<const WINDOWPOS*>(sent->lParam) : nullptr;
+        if (position && (position->flags & (SWP_SHOWWINDOW | SWP_HIDEWINDOW))) {
             const size_t files = active_->folder_ ? active_->folder_->Files().size() : 0;
             std::lock_guard<std::mutex> lock(active_->mutex_);
-            active_->events_.push_back(ShowEvent{sent->hwnd, sent->wParam != 0, files});
+            active_->events_.push_back(ShowEvent{sent->hwnd, (position->flags & SWP_SHOWWINDOW) != 0, files});
+        } else if (sent->message == WM_ACTIVATE && LOWORD(sent->wParam) != WA_INACTIVE) {
+            std::lock_guard<std::mutex> lock(active_->mutex_);
+            active_->activated_.push_back(sent->hwnd);
         }
         return CallNextHookEx(nullptr, code, wParam, lParam);
     }
@@ -74,6 +85,7 @@ private:
     HHOOK hook_ = nullptr;
     std::mutex mutex_;
     std::vector<ShowEvent> events_;
+    std::vector<HWND> activated_;
 };
 
 void SendKey(WORD key) {
@@ -243,6 +255,10 @@ TEST_F(DialogSession, DragOutlinesOneWindowAtATimeAndTheLastOneStaysTheTarget) {
     PatternWindow first(20, 20, 150, 100);
     SolidWindow second(200, 30, 120, 90, 0x00FFFF);
     PatternWindow third(350, 20, 101, 77);
+    // A hidden page under the first point, smaller than the window it lies
+    // in: the visible window is outlined and captured all the same.
+    ASSERT_NE(CreateWindowExA(0, "STATIC", "", WS_CHILD, 20, 20, 60, 50, first.hwnd(), nullptr, nullptr, nullptr),
+              nullptr);
     const std::vector<Area> areas{PatternArea("first", first), SolidArea("second", second, 0x00FFFF),
                                   PatternArea("third", third)};
     const INT_PTR result = RunDialog([&](Dialog& d) {
@@ -356,6 +372,10 @@ TEST_F(DialogSession, CaptureIntoTheFolderIsNamedByTimeAndHidesTheDialogOnlyWhen
         EXPECT_TRUE(events[1].shown);
         EXPECT_EQ(events[1].files, 2u);
         EXPECT_TRUE(d.Visible());
+        // Hiding handed the activation to no other window, which would have
+        // come to the front over the target.
+        for (const HWND activated : d.watch().Activated())
+            EXPECT_EQ(activated, d.hwnd()) << "another window was activated";
     }, Ending::ExitButton, &dir);
 }
 

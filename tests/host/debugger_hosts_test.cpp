@@ -150,6 +150,35 @@ TEST(X32dbgHost, InitSetupMenuAndStopInTheDebuggersOrderAndOutOfIt) {
     EXPECT_TRUE(CaptureDialogs().empty());
     EXPECT_TRUE(stop()) << "a second stop";
     EXPECT_EQ(OwnerOfDialogFrom([&] { menuEntry(18, &capture); }, Bound(1500)), kNoDialog) << "a menu after stop";
+
+    // Loaded again, and stopped with other windows of the plug-in open on
+    // the GUI thread: each is closed, the menu call returns, the stop says yes.
+    const auto loadAgain = [&] {
+        EXPECT_TRUE(init(&data));
+        setup(&menus);
+    };
+    loadAgain();
+    bool stoppedOverAbout = false;
+    DialogDriver aboutStopper([&] {
+        if (WaitForOtherDialog()) stoppedOverAbout = stop();
+    });
+    X64dbgMenuEntry about{2};
+    menuEntry(18, &about);
+    EXPECT_TRUE(aboutStopper.Finish());
+    EXPECT_TRUE(stoppedOverAbout) << "stopped while the About box was open";
+    EXPECT_EQ(OtherDialog(), nullptr);
+
+    loadAgain();
+    SolidWindow target(250, 30, 160, 100, 0x2080C0);
+    bool stoppedOverSaveDialog = false;
+    RunPluginDialog([&] { menuEntry(18, &capture); return INT_PTR(0); }, [&](CaptureDialog& dialog) {
+        ASSERT_TRUE(dialog.DragTo(Centre(WindowRect(target.hwnd()))));
+        ClickButton(dialog.hwnd(), IDC_TAKE_CAPTURE);
+        if (WaitForOtherDialog()) stoppedOverSaveDialog = stop();
+    });
+    EXPECT_TRUE(stoppedOverSaveDialog) << "stopped while the save-file dialog was open";
+    EXPECT_EQ(OtherDialog(), nullptr);
+    EXPECT_TRUE(CaptureDialogs().empty());
 }
 
 // OllyDbg 2.01 and Immunity Debugger are 32-bit programs.

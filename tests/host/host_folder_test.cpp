@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -67,6 +68,72 @@ TEST(HostInstallation, SettingsFileIsReadAndWrittenBesideTheHostsExecutableOnly)
         PostMessageA(main, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(process.get(), kStepMs) != WAIT_OBJECT_0) TerminateProcess(process.get(), 1);
     ASSERT_NE(dialog, nullptr) << "the host showed no capture dialog";
+}
+
+// A host's installation in a folder of its own, started for the demo: the
+// sample window, the finder dragged onto it, a capture into captures\.
+class DemoInstallation {
+public:
+    DemoInstallation() {
+        EXPECT_TRUE(CreateDirectoryA((folder() + "plugins").c_str(), nullptr));
+        EXPECT_TRUE(CreateDirectoryA((folder() + "captures").c_str(), nullptr));
+        EXPECT_TRUE(Copy(ProgramFolder() + "host_simulator.exe", folder() + "host.exe"));
+        EXPECT_TRUE(Copy(ProgramFolder() + "Pixmerle_1_1_7.dll", folder() + "plugins\\Pixmerle_1_1_7.dll"));
+#ifdef _WIN64
+        EXPECT_TRUE(Copy(ProgramFolder() + "x64dbg.dll", folder() + "x64dbg.dll"));
+#endif
+    }
+    std::string folder() const { return dir_.path() + "\\"; }
+    static bool Copy(const std::string& from, const std::string& to) {
+        return CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
+    }
+    // Runs the demo from `currentFolder`; the files it left in captures\.
+    std::vector<std::string> RunDemo(const std::string& currentFolder, const std::string& pathFront,
+                                     std::string& output) const {
+#ifdef _WIN64
+        const char* host = "x64dbg";
+#else
+        const char* host = "quickunpack";
+#endif
+        const std::string command = "\"" + folder() + "host.exe\" --host " + host + " --plugin \"" + folder() +
+                                    "plugins\\Pixmerle_1_1_7.dll\" --demo \"" + folder() + "captures\"";
+        EXPECT_EQ(RunProgram(command, currentFolder, output, pathFront), 0u) << output;
+        return FilesIn(folder() + "captures");
+    }
+
+private:
+    TempDir dir_;
+};
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// An analyst starts the debugger from a sample's folder, where a libpng.dll
+// may lie; another may lie in a folder on PATH. Neither is ever loaded: the
+// stand-in would be bound, and its captures would not be BMP files.
+TEST(HostInstallation, LibpngIsNeverTakenFromTheCurrentFolderOrPath) {
+    DemoInstallation host;
+    TempDir sampleFolder, pathFolder;
+    for (const TempDir* planted : {&sampleFolder, &pathFolder})
+        ASSERT_TRUE(DemoInstallation::Copy(ProgramFolder() + "stand_in\\libpng.dll", planted->file("libpng.dll")));
+    std::string output;
+    const std::vector<std::string> captures = host.RunDemo(sampleFolder.path(), pathFolder.path(), output);
+    ASSERT_EQ(captures.size(), 1u) << output;
+    EXPECT_TRUE(EndsWith(captures[0], ".bmp")) << captures[0];
+}
+
+// Beside the host's executable it is bound, but only at the first dialog:
+// loading the plug-in loads nothing.
+TEST(HostInstallation, LibpngBesideTheHostIsBoundAtTheFirstDialogNotAtLoad) {
+    DemoInstallation host;
+    ASSERT_TRUE(DemoInstallation::Copy(ProgramFolder() + "png\\libpng.dll", host.folder() + "libpng.dll"));
+    std::string output;
+    const std::vector<std::string> captures = host.RunDemo(host.folder(), "", output);
+    EXPECT_NE(output.find("loaded"), std::string::npos) << output;
+    EXPECT_EQ(output.find("libpng.dll with it"), std::string::npos) << output;
+    ASSERT_EQ(captures.size(), 1u) << output;
+    EXPECT_TRUE(EndsWith(captures[0], ".png")) << captures[0];
 }
 
 }  // namespace

@@ -129,4 +129,20 @@ TEST(UnloadMessage, WrittenExactlyOnceWhenTheHostEndsWithoutFreeingThePlugin) {
     EXPECT_EQ(strings, kUnloadedOnce);
 }
 
+#ifndef _WIN64
+// OllyDbg 2.01 closing while the dialog is open calls close, destroy and
+// FreeLibrary from inside the dialog's modal loop: the dialog ends, the host
+// goes on and ends with its own code, and the message comes once, at its end.
+TEST(UnloadMessage, OllyDbg2UnloadingFromInsideTheDialogEndsItAndTheHostGoesOn) {
+    DebugOutputMonitor monitor;
+    ASSERT_TRUE(monitor.ready()) << "cannot serve the debug-output buffer (error " << GetLastError() << ")";
+    DWORD exitCode = 0;
+    const std::vector<std::string> strings =
+        RunHost(monitor, "\"" + ProgramFolder() + "host_simulator.exe\" --host ollydbg2 --unload-in-dialog --plugin \"" +
+                             ProgramFolder() + "Pixmerle_1_1_7.dll\"", exitCode);
+    EXPECT_EQ(exitCode, 0u) << "the host did not get through the unloading";
+    EXPECT_EQ(strings, kUnloadedOnce);
+}
+#endif
+
 }  // namespace

@@ -135,8 +135,13 @@ TEST_F(PngBindingTest, LibraryLoadedByTheHostOutlivesTheHostsReference) {
     UnbindPngLibrary();  // a second unbinding releases nothing twice
 }
 
-TEST_F(PngBindingTest, ScreenShotFallsBackToTheSecondLibraryName) {
-    ASSERT_TRUE(SetDllDirectoryA((ProgramFolder() + "stand_in\\pair").c_str()));
+TEST_F(PngBindingTest, ScreenShotTakesTheLibraryBesideTheProgramUnderTheSecondNameToo) {
+    const std::string pair = ProgramFolder() + "stand_in\\pair\\";
+    for (const char* file : {"libpng.dll", "lpng.dll"})
+        ASSERT_TRUE(CopyFileA((pair + file).c_str(), (ProgramFolder() + file).c_str(), FALSE)) << file;
+    ScopeExit removeCopies([] {
+        for (const char* file : {"libpng.dll", "lpng.dll"}) DeleteFileA((ProgramFolder() + file).c_str());
+    });
     {
         TScreenShot shot;
         EXPECT_TRUE(shot.PngAvailable);
@@ -146,10 +151,26 @@ TEST_F(PngBindingTest, ScreenShotFallsBackToTheSecondLibraryName) {
     }
     EXPECT_EQ(GetModuleHandleA("lpng.dll"), nullptr);
     EXPECT_TRUE(BindingIsEmpty());
-    SetDllDirectoryA(nullptr);
+}
 
-    TScreenShot withoutLibrary;
-    EXPECT_FALSE(withoutLibrary.PngAvailable);
+// A library of either name in the current folder or on PATH, as a sample's
+// folder may hold one, is never loaded; nor is one named by a relative path.
+TEST_F(PngBindingTest, LibraryInTheCurrentFolderOrOnThePathIsNeverLoaded) {
+    const CurrentFolder sampleFolder;
+    TempDir pathFolder;
+    for (const std::string& folder : {sampleFolder.path(), pathFolder.path()})
+        for (const char* file : {"libpng.dll", "lpng.dll"})
+            ASSERT_TRUE(CopyFileA(StandIn("full").c_str(), (folder + "\\" + file).c_str(), FALSE));
+    char path[32768] = {};
+    GetEnvironmentVariableA("PATH", path, sizeof path);
+    ASSERT_TRUE(SetEnvironmentVariableA("PATH", (pathFolder.path() + ";" + path).c_str()));
+    {
+        TScreenShot shot;
+        EXPECT_FALSE(shot.PngAvailable);
+    }
+    EXPECT_FALSE(BindPngLibrary(".\\libpng.dll"));
+    SetEnvironmentVariableA("PATH", path);
+    EXPECT_TRUE(BindingIsEmpty());
 }
 
 }  // namespace

@@ -72,11 +72,18 @@ TEST_F(PngCapture, FileHoldsExactlyTheExpectedChunks) {
               std::string(expectedText, sizeof expectedText - 1));
 }
 
-TEST_F(PngCapture, UnopenableFileGivesFalse) {
+TEST_F(PngCapture, UnopenableFileOrFailedPixelFetchGivesFalseAndNoFile) {
     PatternWindow window(30, 30, 40, 20);
     ASSERT_TRUE(shot.CaptureWindow(window.hwnd()));
     EXPECT_FALSE(WritePngFile(dir.file("missing\\x.png").c_str(), static_cast<HBITMAP>(shot.Image), 40, 20));
     EXPECT_FALSE(WritePngFile(nullptr, static_cast<HBITMAP>(shot.Image), 40, 20));
+    // A bitmap whose pixels cannot be fetched gives no all-black picture.
+    DeleteObject(shot.Image);
+    EXPECT_FALSE(WritePngFile(dir.file("gone.png").c_str(), static_cast<HBITMAP>(shot.Image), 40, 20));
+    EXPECT_FALSE(PathExists(dir.file("gone.png")));
+    EXPECT_FALSE(shot.SaveToFile(dir.file("gone-too.png").c_str()));
+    EXPECT_TRUE(dir.Files().empty());
+    shot.Image = nullptr;
 }
 
 // Noise, which compresses too poorly to fit the small disk: a colour for

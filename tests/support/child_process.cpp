@@ -1,12 +1,16 @@
 #include "tests/support/child_process.h"
 
+#include "common/handles.h"
+#include "tests/support/dialog_driver.h"
+#include "tests/support/screen.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/wait_bounds.h"
+
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <map>
-
-#include "common/handles.h"
-#include "tests/support/screen.h"
-#include "tests/support/wait_bounds.h"
 
 std::string ProgramFolder() {
     char path[MAX_PATH];
@@ -76,4 +80,41 @@ ForeignWindow::~ForeignWindow() {
         CloseHandle(process_.hProcess);
         CloseHandle(process_.hThread);
     }
+}
+
+DWORD RunProgram(const std::string& commandLine, const std::string& folder, std::string& output,
+                 const std::string& pathFront, DWORD timeoutMs) {
+    output.clear();
+    const TempDir scratch;
+    const std::string outputFile = scratch.file("stdout.txt");
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    UniqueFile out(CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out) return ~0u;
+    char oldPath[32768] = {};
+    const DWORD oldLength = GetEnvironmentVariableA("PATH", oldPath, sizeof oldPath);
+    if (!pathFront.empty()) SetEnvironmentVariableA("PATH", (pathFront + ";" + oldPath).c_str());
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = out.get();
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION started{};
+    std::string writable = commandLine;  // CreateProcessA may write into it
+    const bool ran = CreateProcessA(nullptr, writable.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
+                                    &startup, &started) != FALSE;
+    if (!pathFront.empty()) SetEnvironmentVariableA("PATH", oldLength ? oldPath : nullptr);
+    out.reset();
+    if (!ran) return ~0u;
+    const UniqueHandle process(started.hProcess), thread(started.hThread);
+    DWORD exitCode = ~0u;
+    if (WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(process.get(), &exitCode);
+    else
+        TerminateProcess(process.get(), ~0u);
+    WaitForSingleObject(process.get(), kStepMs);
+    std::ifstream in(outputFile, std::ios::binary);
+    output.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return exitCode;
 }

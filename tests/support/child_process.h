@@ -1,5 +1,7 @@
 #pragma once
 // Starts window_owner.exe (built beside the tests) and finds its window.
+#include "tests/support/wait_bounds.h"
+
 #include <windows.h>
 #include <string>
 #include <vector>
@@ -18,6 +20,13 @@ private:
     PROCESS_INFORMATION process_{};
     HWND hwnd_ = nullptr;
 };
+
+// Runs a program in `folder` to its end, up to the timeout (then it is
+// ended): its exit code, ~0 when it did not start or end, and what it wrote
+// to its standard output. `pathFront`, if given, is put before the
+// program's PATH.
+DWORD RunProgram(const std::string& commandLine, const std::string& folder, std::string& output,
+                 const std::string& pathFront = "", DWORD timeoutMs = Bound(300000));
 
 // The folder of the running test program, with a trailing backslash.
 std::string ProgramFolder();

@@ -4,10 +4,13 @@
 //
 //   host_simulator [--host ollydbg|peid|quickunpack|pt|x32dbg|ollydbg2|immunity] [--plugin PATH]
 //                  [--start] [--demo FOLDER [--target sample|dialog]] [--load-only]
+//                  [--unload-in-dialog]
 //
 // --start opens the capture dialog at once; --demo FOLDER does the whole job
 // unattended on a sample window (or on the dialog itself) and prints the
-// path of the file it wrote; --load-only loads and frees the plug-in.
+// path of the file it wrote; --load-only loads and frees the plug-in;
+// --unload-in-dialog starts the plug-in, unloads it from inside its dialog
+// and ends, with 0 when it got there.
 #include "tools/host_simulator/demo.h"
 #include "tools/host_simulator/plugin_host.h"
 
@@ -25,6 +28,7 @@ struct Options {
     std::string plugin;
     bool start = false;
     bool loadOnly = false;
+    bool unloadInDialog = false;
     std::string demoFolder;
     std::string driveDemoFolder;
     bool targetIsDialog = false;
@@ -50,6 +54,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.start = true;
         } else if (arg == "--load-only") {
             options.loadOnly = true;
+        } else if (arg == "--unload-in-dialog") {
+            options.unloadInDialog = true;
         } else {
             return false;
         }
@@ -69,7 +75,8 @@ int main(int argc, char** argv) {
                      "usage: host_simulator [--host ollydbg|peid|quickunpack|pt|x32dbg|ollydbg2|immunity]\n"
 #endif
                      "                      [--plugin PATH] [--start]\n"
-                     "                      [--demo FOLDER [--target sample|dialog]] [--load-only]\n");
+                     "                      [--demo FOLDER [--target sample|dialog]] [--load-only]\n"
+                     "                      [--unload-in-dialog]\n");
         return 2;
     }
     if (!options.driveDemoFolder.empty()) return DriveDemo(options.driveDemoFolder, options.targetIsDialog);
@@ -80,8 +87,15 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (options.loadOnly) return host.Unload() ? 0 : 1;
-    std::printf("%s host: plug-in \"%s\" loaded\n", HostKindName(options.host), host.PluginName().c_str());
+    // The plug-in binds libpng at its first dialog, never while it is loaded.
+    std::printf("%s host: plug-in \"%s\" loaded%s\n", HostKindName(options.host), host.PluginName().c_str(),
+                GetModuleHandleA("libpng.dll") ? ", libpng.dll with it" : "");
     if (!host.CreateMainWindow()) return 1;
+    if (options.unloadInDialog) {
+        const bool unloaded = host.StartAndUnloadFromTheDialog();
+        std::printf(unloaded ? "unloaded from inside the dialog, which then ended\n" : "no dialog to unload from\n");
+        return unloaded ? 0 : 1;
+    }
     if (!options.demoFolder.empty()) {
         const std::string written = RunDemo(host, options.demoFolder, options.targetIsDialog);
         if (written.empty()) {

@@ -57,6 +57,8 @@ constexpr int kCommandDisassembler = 2000;
 constexpr int kCommandStart = 3000;
 constexpr int kCommandX32dbg = 4000;
 constexpr int kCommandOlly2 = 5000;
+constexpr UINT_PTR kUnloadTimer = 1;
+constexpr char kCaptureDialogTitle[] = "  Pixmerle 1.1.7";
 
 template <typename F>
 F Bind(HMODULE module, const char* name) {
@@ -387,6 +389,17 @@ int PluginHost::Run(bool startNow) {
     return 0;
 }
 
+bool PluginHost::StartAndUnloadFromTheDialog() {
+    unloadFromDialog_ = true;
+    unloadedFromDialog_ = false;
+    // Timer messages come only from a message loop: the dialog's, once it runs.
+    SetTimer(mainWindow_, kUnloadTimer, 200, nullptr);
+    StartPlugin();
+    KillTimer(mainWindow_, kUnloadTimer);
+    unloadFromDialog_ = false;
+    return unloadedFromDialog_;
+}
+
 LRESULT CALLBACK PluginHost::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         SetWindowLongPtrA(window, GWLP_USERDATA,
@@ -397,6 +410,17 @@ LRESULT CALLBACK PluginHost::WindowProc(HWND window, UINT message, WPARAM wParam
     case WM_COMMAND:
         if (host) host->OnCommand(LOWORD(wParam));
         return 0;
+    case WM_TIMER: {
+        if (!host || wParam != kUnloadTimer || !host->unloadFromDialog_) return 0;
+        const HWND dialog = FindWindowA("#32770", kCaptureDialogTitle);
+        DWORD process = 0;
+        if (dialog) GetWindowThreadProcessId(dialog, &process);
+        if (process != GetCurrentProcessId() || !IsWindowVisible(dialog)) return 0;
+        KillTimer(window, kUnloadTimer);
+        host->unloadFromDialog_ = false;
+        host->unloadedFromDialog_ = host->Unload();
+        return 0;
+    }
     case WM_DESTROY:
         if (host) host->mainWindow_ = nullptr;
         PostQuitMessage(0);

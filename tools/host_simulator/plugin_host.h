@@ -34,6 +34,11 @@ public:
     // Runs the main window until it is closed; with `startNow` the plug-in
     // is started once right away.
     int Run(bool startNow);
+    // Starts the plug-in and, once its dialog shows, unloads it from inside
+    // the dialog's modal loop, as OllyDbg 2.01 does when its session ends
+    // with the dialog open. True when the unloading came while the dialog
+    // was open and the start returned afterwards.
+    bool StartAndUnloadFromTheDialog();
 
     const std::string& PluginName() const { return name_; }
 
@@ -62,4 +67,6 @@ private:
     HWND mainWindow_ = nullptr;
     std::string name_;
     std::vector<Olly2Item> olly2Items_;
+    bool unloadFromDialog_ = false;
+    bool unloadedFromDialog_ = false;
 };

@@ -1,4 +1,4 @@
-#include "tracking/misc_data.h"
+#include "tracking/target_tracker.h"
 
 #include "common/compositor.h"
 #include "common/dpi_awareness.h"
@@ -48,14 +48,6 @@ void InvertOutline(HWND window, bool wholeWindow) {
     Rectangle(dc.get(), left + 1, top + 1, left + width - 1, top + height - 1);
 }
 
-void SendOrPostToOwner(HWND window, UINT message) {
-    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
-    if (thread == GetCurrentThreadId())
-        SendMessageA(window, message, 0, 0);
-    else if (thread != 0)
-        PostThreadMessageA(thread, message, 0, 0);
-}
-
 uint32_t WindowLong(HWND window, int index) { return static_cast<uint32_t>(GetWindowLongA(window, index)); }
 
 template <typename Handle>
@@ -93,23 +85,16 @@ void ReadAttributes(TargetSnapshot& snapshot, HWND window, TargetQueries& querie
     if (GetClientRect(window, &rect)) snapshot.ClientRect = rect;
 }
 
-void EnableControl(HWND parent, int id, bool enable) {
-    if (!parent) return;
-    if (HWND control = GetDlgItem(parent, id)) EnableWindow(control, enable ? TRUE : FALSE);
-}
-
 }  // namespace
 
 TMiscData::TMiscData() {
     Clear();
     // Without memory the tracker still picks and outlines; it lists no properties.
     Props.reset(new (std::nothrow) TWndProps());
-    WndList.reset(new (std::nothrow) TWndList());
 }
 
 TMiscData::~TMiscData() {
     Clear();
-    WndList.reset();
     Props.reset();
 }
 
@@ -123,24 +108,17 @@ void TMiscData::Clear() noexcept {
     HasTarget = false;
 }
 
-void TMiscData::SelectTarget(HWND window, HWND owner) noexcept {
+void TMiscData::SelectTarget(HWND window) noexcept {
     Clear();
     TargetQueries queries(window);
-    const bool nt = IsNtPlatform();
-    ReadClassNames(window, nt, ClassNameW, ClassNameA);
+    ReadClassNames(window, ClassNameW, ClassNameA);
     TextW = ReadWindowTextW(queries);
     TextA = ReadWindowTextA(queries);
-    if (CopyTextOnSelect) {
-        // The wide text keeps every character; the 8-bit one is the fallback.
-        const bool copied = nt && CopyTextW(owner, TextW.c_str());
-        if (!copied) CopyTextA(owner, TextA.c_str());
-    }
     Snapshot.TargetWnd = window;
     Snapshot.FramedWnd = window;
     ReadAttributes(Snapshot, window, queries);
     if (Props) Props->ReadProps(window);
     HasTarget = true;
-    RevealTarget(Snapshot.TargetWnd);
 }
 
 void TMiscData::FlashTarget() {
@@ -150,40 +128,11 @@ void TMiscData::FlashTarget() {
     RepaintWindow(Snapshot.TargetWnd);
 }
 
-bool TMiscData::CheckTargetProcess(HWND panel) {
+bool TMiscData::CheckTargetProcess() {
     DWORD process = 0;
     if (Snapshot.TargetWnd) GetWindowThreadProcessId(Snapshot.TargetWnd, &process);
     ForeignProcess = process != GetCurrentProcessId();
-    EnablePanelControls(panel, ForeignProcess);
     return !ForeignProcess;
-}
-
-void TMiscData::EnablePanelControls(HWND panel, bool enable) {
-    // A null panel has neither controls nor a parent; asking for the items of
-    // a null window could find top-level windows instead.
-    if (!panel) return;
-    const HWND parent = GetParent(panel);
-    for (int id : {2001, 2005}) EnableControl(parent, id, enable);
-    for (int id : {2004, 2002, 2003, 1105, 1103}) EnableControl(panel, id, enable);
-    for (int id = 1308; id <= 1324; ++id) {
-        HWND box = GetDlgItem(panel, id);
-        if (!box) continue;
-        const LONG style = GetWindowLongA(box, GWL_STYLE);
-        SetWindowLongA(box, GWL_STYLE, (style & ~LONG(3)) | (enable ? BS_AUTOCHECKBOX : BS_CHECKBOX));
-    }
-    for (int id : {1325, 1326, 1327, 1328, 1302}) EnableControl(panel, id, enable);
-}
-
-void TMiscData::RevealTarget(HWND window) {
-    Revealed = false;
-    if (!RevealHidden || (GetWindowLongA(window, GWL_STYLE) & WS_VISIBLE)) return;
-    ShowWindowAsync(window, SW_SHOW);
-    SendOrPostToOwner(window, WM_PAINT);
-    Revealed = true;
-}
-
-void TMiscData::RehideTarget(HWND window) {
-    if (Revealed) ShowWindowAsync(window, SW_HIDE);
 }
 
 HWND WindowAtPoint(POINT point) {
@@ -200,6 +149,9 @@ HWND WindowAtPoint(POINT point) {
 
 BOOL CALLBACK ChildSearchProc(HWND window, LPARAM searchParam) {
     auto* search = reinterpret_cast<PointSearch*>(searchParam);
+    // A hidden window (a tab or wizard page not shown) cannot be outlined or
+    // captured: only what the screen shows takes part.
+    if (!IsWindowVisible(window)) return TRUE;
     RECT rect;
     if (!GetWindowRect(window, &rect)) return TRUE;
     if (search->X < rect.left || search->X >= rect.right || search->Y < rect.top || search->Y >= rect.bottom)
@@ -217,6 +169,7 @@ void InvertFrame(HWND window) { InvertOutline(window, false); }
 void InvertWindow(HWND window) { InvertOutline(window, true); }
 
 void RepaintWindow(HWND window) {
-    SendOrPostToOwner(window, WM_NCPAINT);
-    SendOrPostToOwner(window, WM_PAINT);
+    // Invalidated, frame and children too, so the window's own thread paints
+    // it afresh: a target that drew between two inversions keeps no streaks.
+    if (window) RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }

@@ -40,12 +40,10 @@ public:
     TMiscData& operator=(const TMiscData&) = delete;
 
     void Clear() noexcept;
-    void SelectTarget(HWND window, HWND owner) noexcept;
+    void SelectTarget(HWND window) noexcept;
     void FlashTarget();
-    bool CheckTargetProcess(HWND panel);
-    void EnablePanelControls(HWND panel, bool enable);
-    void RevealTarget(HWND window);
-    void RehideTarget(HWND window);
+    // Sets ForeignProcess; true when the target is in this process.
+    bool CheckTargetProcess();
 
     bool HasTarget = false;
     TargetSnapshot Snapshot{};
@@ -55,12 +53,8 @@ public:
     std::string ClassNameA;
     bool ForeignProcess = false;
     POINT CursorPos{};
-    bool Revealed = false;
-    bool CopyTextOnSelect = false;  // put the target's text on the clipboard at each selection
     std::unique_ptr<TWndProps> Props;
-    std::unique_ptr<TWndList> WndList;
     HCURSOR DragCursor = nullptr;
-    bool RevealHidden = false;
 };
 
 struct PointSearch {

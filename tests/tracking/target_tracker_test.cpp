@@ -1,5 +1,8 @@
-#include "tracking/misc_data.h"
+#include "tracking/target_tracker.h"
+
+#include "common/handles.h"
 #include "tests/support/child_process.h"
+#include "tests/support/dialog_driver.h"
 #include "tests/support/pattern_window.h"
 #include "tests/support/screen.h"
 
@@ -41,9 +44,12 @@ TEST(WindowTree, PointFindsTheSmallestWindowContainingIt) {
         {"smaller sibling or nested window",
          {{kTop, 10, 10, 200, 200, kShown}, {kTop, 50, 50, 40, 40, kShown}, {0, 100, 100, 20, 20, kShown}},
          {{{160, 160}, 1}, {{215, 215}, 2}, {{120, 120}, 0}}},
+        // A hidden page over a visible one, and a child of it, take no part:
+        // the smallest visible window is the target.
         {"hidden and disabled windows",
-         {{kTop, 10, 10, 200, 200, kShown}, {kTop, 20, 20, 30, 30, 0}, {kTop, 150, 20, 30, 30, kShown | WS_DISABLED}},
-         {{{125, 125}, 1}, {{255, 125}, 2}, {{115, 250}, 0}}},
+         {{kTop, 10, 10, 200, 200, kShown}, {kTop, 20, 20, 30, 30, 0}, {kTop, 150, 20, 30, 30, kShown | WS_DISABLED},
+          {1, 5, 5, 10, 10, kShown}},
+         {{{125, 125}, 0}, {{127, 127}, 0}, {{255, 125}, 2}, {{115, 250}, 0}}},
         {"equal sizes: the first enumerated", {{kTop, 10, 10, 60, 40, kShown}, {kTop, 10, 10, 40, 60, kShown}},
          {{{115, 115}, 0}}},
         // The child covers screen (110,120)-(140,160): left and top edges inside, right and bottom outside.
@@ -151,7 +157,7 @@ TEST_F(Outline, WindowInversionCoversEveryPixelAndSecondCallRestores) {
 TEST_F(Outline, FlashInvertsTheTargetAndLeavesTheScreenAsItWas) {
     TMiscData data;
     const ScreenPixels before = Grab();
-    data.SelectTarget(window.hwnd(), nullptr);
+    data.SelectTarget(window.hwnd());
     std::atomic<bool> seenInverted{false};
     for (int flash = 0; flash < 3 && !seenInverted; ++flash) {
         std::atomic<bool> flashing{true};
@@ -168,7 +174,7 @@ TEST_F(Outline, FlashInvertsTheTargetAndLeavesTheScreenAsItWas) {
     }
     EXPECT_TRUE(seenInverted) << "the target was never seen inverted during a flash";
 
-    data.SelectTarget(nullptr, nullptr);
+    data.SelectTarget(nullptr);
     data.FlashTarget();
     InvertFrame(nullptr);
     InvertWindow(nullptr);
@@ -176,9 +182,37 @@ TEST_F(Outline, FlashInvertsTheTargetAndLeavesTheScreenAsItWas) {
     EXPECT_EQ(Grab().rgb, before.rgb);
 }
 
+// A target of another thread that repaints part of itself while it is
+// inverted shows only its own pixels once the flash is over: inverting it
+// back turns that part inverted, and the repaint after the flash mends it.
+TEST_F(Outline, TargetThatPaintsDuringTheFlashEndsWithItsOwnPixels) {
+    std::atomic<HWND> target{nullptr};
+    std::atomic<bool> flashing{false}, done{false};
+    std::thread owner([&] {
+        PatternWindow painted(kX, kY, kWidth, kHeight);
+        target = painted.hwnd();
+        while (!done) {
+            const RECT strip{0, kHeight / 3, kWidth, kHeight / 2};
+            if (flashing) RedrawWindow(painted.hwnd(), &strip, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+            PumpMessages(10);
+        }
+    });
+    ScopeExit stop([&] {
+        done = true;
+        owner.join();
+    });
+    ASSERT_TRUE(WaitUntil([&] { return target.load() != nullptr; }));
+    const ScreenPixels before = Grab();
+    TMiscData data;
+    data.SelectTarget(target);
+    flashing = true;
+    data.FlashTarget();
+    flashing = false;
+    EXPECT_TRUE(WaitUntil([&] { return ReadScreen(area).rgb == before.rgb; })) << "streaks stayed inverted";
+}
+
 // The three states of a drag, as the dialog moves between them. A hidden
-// window found under the cursor is selected but not shown, and the dialog's
-// call to hide the previous target again hides nothing.
+// window selected is not shown.
 TEST(TrackerState, EmptyTrackingChosenAndNullSelection) {
     PatternWindow a(50, 50, 40, 40), b(120, 50, 40, 40), hidden(190, 50, 40, 40);
     ShowWindow(hidden.hwnd(), SW_HIDE);
@@ -187,13 +221,12 @@ TEST(TrackerState, EmptyTrackingChosenAndNullSelection) {
     EXPECT_EQ(data.Snapshot.TargetWnd, nullptr);
     EXPECT_EQ(data.Snapshot.FramedWnd, nullptr);
 
-    data.SelectTarget(a.hwnd(), nullptr);
+    data.SelectTarget(a.hwnd());
     EXPECT_TRUE(data.HasTarget);
     EXPECT_EQ(data.Snapshot.TargetWnd, a.hwnd());
     EXPECT_EQ(data.Snapshot.FramedWnd, a.hwnd());
 
-    data.RehideTarget(a.hwnd());
-    data.SelectTarget(b.hwnd(), nullptr);
+    data.SelectTarget(b.hwnd());
     EXPECT_EQ(data.Snapshot.TargetWnd, b.hwnd());
     EXPECT_EQ(data.Snapshot.FramedWnd, b.hwnd());
 
@@ -201,9 +234,8 @@ TEST(TrackerState, EmptyTrackingChosenAndNullSelection) {
     EXPECT_TRUE(data.HasTarget);
     EXPECT_EQ(data.Snapshot.TargetWnd, b.hwnd());
 
-    data.SelectTarget(hidden.hwnd(), nullptr);
-    data.RehideTarget(hidden.hwnd());
-    data.SelectTarget(nullptr, nullptr);
+    data.SelectTarget(hidden.hwnd());
+    data.SelectTarget(nullptr);
     EXPECT_TRUE(data.HasTarget);
     EXPECT_EQ(data.Snapshot.TargetWnd, nullptr);
     EXPECT_EQ(data.Snapshot.FramedWnd, nullptr);
@@ -226,8 +258,8 @@ TEST(ForeignTarget, FoundSelectedAndFlashed) {
         PumpMessages(60);
         const ScreenPixels before = ReadScreen(rect);
         TMiscData data;
-        data.CheckTargetProcess(nullptr);
-        data.SelectTarget(foreign.hwnd(), nullptr);
+        data.CheckTargetProcess();
+        data.SelectTarget(foreign.hwnd());
         EXPECT_EQ(data.Snapshot.TargetWnd, foreign.hwnd());
         data.FlashTarget();
         PumpMessages(60);

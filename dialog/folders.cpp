@@ -1,4 +1,4 @@
-#include "dialog/settings.h"
+#include "dialog/folders.h"
 
 #include "common/com_apartment.h"
 #include "common/handles.h"
@@ -7,48 +7,16 @@
 
 #include <cstring>
 
-char SaveFolder[261] = {};
-int32_t SaveToFolder = 0;
-int32_t HideOnCapture = 0;
-
-const char kSettingsFileName[] = "Pixmerle_Option.ini";
-
 namespace {
-
-constexpr char kSection[] = "Settings";
 
 // Shell item lists are released with the task allocator.
 using UniqueItemList = Unique<NullEmptyTraits<LPITEMIDLIST, CoTaskMemFree>>;
 
-void WriteFlag(const char* key, int32_t flag) {
-    char text[261] = {};
-    text[0] = flag ? '1' : '0';
-    WritePrivateProfileStringA(kSection, key, text, SettingsFilePath().c_str());
-}
-
 }  // namespace
-
-std::string SettingsFilePath() {
-    char module[MAX_PATH + 1] = {};
-    GetModuleFileNameA(nullptr, module, MAX_PATH);
-    return ExtractDirectory(module) + kSettingsFileName;
-}
 
 std::string ExtractDirectory(const std::string& path) {
     const size_t separator = path.find_last_of("\\/");
     return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
-}
-
-void LoadSettings() {
-    GetPrivateProfileStringA(kSection, "Address", "", SaveFolder, 260, SettingsFilePath().c_str());
-    SaveToFolder = int32_t(GetPrivateProfileIntA(kSection, "IsAddress", 0, SettingsFilePath().c_str()));
-    HideOnCapture = int32_t(GetPrivateProfileIntA(kSection, "IsHide", 0, SettingsFilePath().c_str()));
-}
-
-void SaveSettings() {
-    WritePrivateProfileStringA(kSection, "Address", SaveFolder, SettingsFilePath().c_str());
-    WriteFlag("IsAddress", SaveToFolder);
-    WriteFlag("IsHide", HideOnCapture);
 }
 
 bool FileExists(const char* name) {
