@@ -58,7 +58,8 @@ int main(int argc, char** argv) {
     // destroys them with it; Wine 8 then unmaps the X window it has just
     // destroyed, an X error that ends the process. A window that lives as
     // long as the program holds them, so test windows come and go freely.
-    CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    if (!CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr))
+        std::printf("no window to hold Wine's IME windows: error %lu\n", GetLastError());
     auto& listeners = ::testing::UnitTest::GetInstance()->listeners();
     if (auto* printer = listeners.Release(listeners.default_result_printer()))
         listeners.Append(new ConsoleOnlyPrinter(printer));
