@@ -174,7 +174,11 @@ TEST(X32dbgHost, InitSetupMenuAndStopInTheDebuggersOrderAndOutOfIt) {
     RunPluginDialog([&] { menuEntry(18, &capture); return INT_PTR(0); }, [&](CaptureDialog& dialog) {
         ASSERT_TRUE(dialog.DragTo(Centre(WindowRect(target.hwnd()))));
         ClickButton(dialog.hwnd(), IDC_TAKE_CAPTURE);
-        if (WaitForOtherDialog()) stoppedOverSaveDialog = stop();
+        // Stopped once the save-file dialog has come up and its loop waits for input.
+        const HWND save = WaitForOtherDialog();
+        DWORD_PTR ignored;
+        if (save && SendMessageTimeoutA(save, WM_NULL, 0, 0, SMTO_NORMAL, kStepMs, &ignored))
+            stoppedOverSaveDialog = stop();
     });
     EXPECT_TRUE(stoppedOverSaveDialog) << "stopped while the save-file dialog was open";
     EXPECT_EQ(OtherDialog(), nullptr);
