@@ -70,6 +70,9 @@ ForeignWindow::ForeignWindow(const std::string& title, const std::string& progra
         hwnd_ = FindWindowA("PixmerleOwner", title.c_str());
         if (!hwnd_) PumpMessages(100);
     }
+    // The owner sets its window's properties after making it; the last one
+    // tells that they are all there.
+    if (hwnd_ && !WaitUntil([this] { return GetPropA(hwnd_, "Pixmerle.Instance") != nullptr; })) hwnd_ = nullptr;
     PumpMessages(100);
 }
 
