@@ -86,7 +86,7 @@ ForeignWindow::~ForeignWindow() {
 }
 
 DWORD RunProgram(const std::string& commandLine, const std::string& folder, std::string& output,
-                 const std::string& pathFront, DWORD timeoutMs) {
+                 DWORD timeoutMs) {
     output.clear();
     const TempDir scratch;
     const std::string outputFile = scratch.file("stdout.txt");
@@ -94,9 +94,6 @@ DWORD RunProgram(const std::string& commandLine, const std::string& folder, std:
     UniqueFile out(CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out) return ~0u;
-    char oldPath[32768] = {};
-    const DWORD oldLength = GetEnvironmentVariableA("PATH", oldPath, sizeof oldPath);
-    if (!pathFront.empty()) SetEnvironmentVariableA("PATH", (pathFront + ";" + oldPath).c_str());
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -107,7 +104,6 @@ DWORD RunProgram(const std::string& commandLine, const std::string& folder, std:
     std::string writable = commandLine;  // CreateProcessA may write into it
     const bool ran = CreateProcessA(nullptr, writable.data(), nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(),
                                     &startup, &started) != FALSE;
-    if (!pathFront.empty()) SetEnvironmentVariableA("PATH", oldLength ? oldPath : nullptr);
     out.reset();
     if (!ran) return ~0u;
     const UniqueHandle process(started.hProcess), thread(started.hThread);

@@ -23,10 +23,9 @@ private:
 
 // Runs a program in `folder` to its end, up to the timeout (then it is
 // ended): its exit code, ~0 when it did not start or end, and what it wrote
-// to its standard output. `pathFront`, if given, is put before the
-// program's PATH.
+// to its standard output.
 DWORD RunProgram(const std::string& commandLine, const std::string& folder, std::string& output,
-                 const std::string& pathFront = "", DWORD timeoutMs = Bound(300000));
+                 DWORD timeoutMs = Bound(300000));
 
 // The folder of the running test program, with a trailing backslash.
 std::string ProgramFolder();
