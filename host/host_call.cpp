@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <vector>
 
@@ -48,6 +49,15 @@ LRESULT CALLBACK NoteWindow(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+size_t WindowsLeft() noexcept {
+    try {
+        const std::lock_guard<std::mutex> lock(openedMutex);
+        return opened.size();
+    } catch (...) {
+        return 0;
+    }
+}
+
 }  // namespace
 
 HostAction::HostAction() noexcept {
@@ -81,11 +91,23 @@ void CloseActionWindows() noexcept {
     }
 }
 
-bool EndActions(DWORD timeoutMs) noexcept {
-    const DWORD start = GetTickCount();
+bool EndActions(DWORD quietMs) noexcept {
+    // A closing window may take seconds to hand the activation back to its
+    // owner (Wine without a window manager takes two), so the wait restarts
+    // whenever fewer windows or actions are left than ever before. Both
+    // counts only fall to zero, so the whole wait stays bounded.
+    size_t fewestLeft = SIZE_MAX;
+    DWORD lastProgress = GetTickCount();
     for (;;) {
-        if (runningActions == 0) return true;
-        if (GetTickCount() - start >= timeoutMs) return false;
+        const int actions = runningActions;
+        if (actions == 0) return true;
+        const size_t left = static_cast<size_t>(actions) + WindowsLeft();
+        if (left < fewestLeft) {
+            fewestLeft = left;
+            lastProgress = GetTickCount();
+        } else if (GetTickCount() - lastProgress >= quietMs) {
+            return false;
+        }
         CloseActionWindows();
         Sleep(50);
     }

@@ -52,5 +52,5 @@ Result RunHostAction(Result failed, Call&& call) noexcept {
 void CloseActionWindows() noexcept;
 // From a thread other than the actions': closes their windows, again while
 // they come, until no action runs any more; false if one still runs after
-// the timeout.
-bool EndActions(DWORD timeoutMs) noexcept;
+// quietMs in which none of them closed.
+bool EndActions(DWORD quietMs) noexcept;
