@@ -35,9 +35,9 @@ constexpr PngSettings kCandidateSettings[] = {
 // Palette rows of listings and dialogs, measured at 1600x1200: unfiltered
 // rows gave the smallest files of the fast settings (level 6, 28 KB, where
 // filters chosen per row gave 28 KB in 1.3 times the time and run-length
-// coding 37 to 138 KB); levels 7 to 9 saved 4 to 11 % for 1.6 to 5.5 times
-// the time. Filters per row stay the other candidate for palettes of
-// photo-like pictures.
+// coding 37 to 138 KB). Level 8 saved 7 to 9 % but took 2.5 to 3 times as
+// long to encode, over half of the whole capture's time again. Filters per
+// row stay the other candidate, for palettes of photo-like pictures.
 constexpr PngSettings kIndexedCandidateSettings[] = {
     {6, -1, kPngFilterNone},
     {6, -1, kPngAllFilters},
