@@ -5,7 +5,7 @@
 // memory one capture commits at its peak.
 //
 //   png_bench [RUNS]                      the table rows
-//   png_bench --candidates                every fast setting on every content
+//   png_bench --candidates [WxH]          every fast setting on every content
 //   png_bench --hold CONTENT WxH SECONDS  only shows that window, titled
 //                                         "Pixmerle PNG bench", for other tools
 #include "bench/bench_util.h"
@@ -153,8 +153,7 @@ void MeasureRow(Content content, int width, int height, int runs, const std::str
 }
 
 // Every candidate and the library's defaults, timed on the same pixels.
-void MeasureCandidates(const std::string& file) {
-    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+void MeasureCandidates(const std::string& file, int width, int height) {
     const PngSettings settings[] = {{},
                                     {6, -1, kPngFilterNone},
                                     {6, kZlibRle, kPngAllFilters},
@@ -218,7 +217,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc > 1 && std::strcmp(argv[1], "--candidates") == 0) {
-        MeasureCandidates(file);
+        int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+        if (argc > 2) std::sscanf(argv[2], "%dx%d", &width, &height);
+        MeasureCandidates(file, width, height);
         return 0;
     }
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 9;
