@@ -104,6 +104,25 @@ double NowMs() {
     return double(now.QuadPart) * 1000.0 / double(frequency.QuadPart);
 }
 
+// Where the host's windows go, one below the other.
+struct HostWindowsMove {
+    DWORD process;
+    LONG left;
+    LONG top;
+};
+
+BOOL CALLBACK MoveHostWindow(HWND window, LPARAM data) {
+    auto& moving = *reinterpret_cast<HostWindowsMove*>(data);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != moving.process || !IsWindowVisible(window)) return TRUE;
+    RECT rect;
+    GetWindowRect(window, &rect);
+    SetWindowPos(window, nullptr, moving.left, moving.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    moving.top += rect.bottom - rect.top + 8;
+    return TRUE;
+}
+
 // A capture's file: a temporary name until it is complete.
 std::string NewCapture(const std::string& folder, const std::set<std::string>& before) {
     for (const std::string& name : FilesIn(folder))
@@ -124,28 +143,12 @@ bool DriveDialog(const std::string& folder, const DemoPlan& plan) {
     if (plan.target == DemoTarget::Bench) {
         // The host's windows, the dialog among them, go beside the bench's
         // window: over it, they would be in the picture.
-        struct Moving {
-            DWORD process;
-            LONG left;
-            LONG top;
-        } moving{0, 0, 0};
+        HostWindowsMove moving{0, 0, 0};
         GetWindowThreadProcessId(dialog, &moving.process);
         RECT target;
         GetWindowRect(sample, &target);
         moving.left = target.right + 8;
-        EnumWindows(
-            [](HWND window, LPARAM data) -> BOOL {
-                auto& m = *reinterpret_cast<Moving*>(data);
-                DWORD process = 0;
-                GetWindowThreadProcessId(window, &process);
-                if (process != m.process || !IsWindowVisible(window)) return TRUE;
-                RECT rect;
-                GetWindowRect(window, &rect);
-                SetWindowPos(window, nullptr, m.left, m.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-                m.top += rect.bottom - rect.top + 8;
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&moving));
+        EnumWindows(MoveHostWindow, reinterpret_cast<LPARAM>(&moving));
         Sleep(300);
     }
     const std::set<std::string> before = FilesIn(folder);
