@@ -1,10 +1,11 @@
-// Times capture-to-PNG stage by stage on two kinds of window content, a
-// photo-like picture and a debugger-like text listing with flat panels, at
-// two sizes, beside the BMP path of the same window. Reports the private
+// Times capture-to-PNG stage by stage on three kinds of window content, a
+// photo-like picture, a debugger-like text listing with flat panels and a
+// dialog with antialiased text, at two sizes, beside the BMP path of the
+// same window. Reports the private
 // memory one capture commits at its peak.
 //
 //   png_bench [RUNS]                      the table rows
-//   png_bench --candidates                every fast setting on every content
+//   png_bench --candidates [WxH]          every fast setting on every content
 //   png_bench --hold CONTENT WxH SECONDS  only shows that window, titled
 //                                         "Pixmerle PNG bench", for other tools
 #include "bench/bench_util.h"
@@ -22,9 +23,22 @@
 
 namespace {
 
-enum class Content { Photo, Listing };
+enum class Content { Photo, Listing, Dialog };
 
-const char* ContentName(Content content) { return content == Content::Photo ? "photo" : "listing"; }
+const char* ContentName(Content content) {
+    return content == Content::Photo ? "photo" : content == Content::Listing ? "listing" : "dialog";
+}
+
+Content ContentNamed(const char* name) {
+    if (std::strcmp(name, "listing") == 0) return Content::Listing;
+    return std::strcmp(name, "dialog") == 0 ? Content::Dialog : Content::Photo;
+}
+
+std::string ColourType(const PngImageBuffers& buffers) {
+    if (buffers.Colours == 0) return "RGB";
+    return "palette of " + std::to_string(buffers.Colours) + ", " + std::to_string(PaletteBitDepth(buffers.Colours)) +
+           "-bit";
+}
 
 Content shownContent = Content::Photo;
 
@@ -36,8 +50,10 @@ LRESULT CALLBACK BenchProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
         GetClientRect(hwnd, &client);
         if (shownContent == Content::Photo)
             PaintPhoto(dc, client.right, client.bottom);
-        else
+        else if (shownContent == Content::Listing)
             PaintListing(dc, client.right, client.bottom);
+        else
+            PaintDialog(dc, client.right, client.bottom);
         EndPaint(hwnd, &paint);
         return 0;
     }
@@ -83,6 +99,7 @@ void MeasureRow(Content content, int width, int height, int runs, const std::str
     std::vector<double> grab, fetch, prepare, choose, encode, path, bmp;
     uint64_t peak = 0, bytes = 0;
     PngSettings chosen;
+    std::string colourType;
     WindowDc screen(nullptr);
     const int depth = GetDeviceCaps(screen.get(), BITSPIXEL);
     for (int i = 0; i < runs; ++i) {
@@ -105,6 +122,7 @@ void MeasureRow(Content content, int width, int height, int runs, const std::str
         const double t3 = NowMs();
         chosen = ChoosePngSettings(buffers);
         const double t4 = NowMs();
+        colourType = ColourType(buffers);
         const uint64_t held = PrivateBytes();
         EncodePngRows(file.c_str(), buffers, chosen);
         const double t5 = NowMs();
@@ -125,30 +143,37 @@ void MeasureRow(Content content, int width, int height, int runs, const std::str
         bmp.push_back(NowMs() - t0);
     }
     DeleteFileA(file.c_str());
-    std::printf("| %s | %dx%d | %.1f | %.1f | %.1f | %.1f | %.1f | %.1f | %llu | %s | %.1f | %.1f |\n",
+    std::printf("| %s | %dx%d | %.1f | %.1f | %.1f | %.1f | %.1f | %.1f | %llu | %s | %s | %.1f | %.1f |\n",
                 ContentName(content), width, height, Median(grab), Median(fetch), Median(prepare), Median(choose),
-                Median(encode), Median(path), static_cast<unsigned long long>(bytes / 1024), Describe(chosen).c_str(),
-                Median(bmp), double(peak) / (1024.0 * 1024.0));
+                Median(encode), Median(path), static_cast<unsigned long long>(bytes / 1024), colourType.c_str(),
+                Describe(chosen).c_str(), Median(bmp), double(peak) / (1024.0 * 1024.0));
     std::fflush(stdout);
     DestroyWindow(window);
     PumpMessages(100);
 }
 
 // Every candidate and the library's defaults, timed on the same pixels.
-void MeasureCandidates(const std::string& file) {
-    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+void MeasureCandidates(const std::string& file, int width, int height) {
     const PngSettings settings[] = {{},
                                     {6, -1, kPngFilterNone},
                                     {6, kZlibRle, kPngAllFilters},
                                     {1, -1, kPngFilterNone},
-                                    {1, kZlibRle, kPngFilterSub}};
-    std::printf("| Content | Settings | Encode (ms) | File (KB) |\n|---|---|---|---|\n");
-    for (Content content : {Content::Photo, Content::Listing}) {
+                                    {1, kZlibRle, kPngFilterSub},
+                                    {3, -1, kPngFilterNone},
+                                    {9, -1, kPngFilterNone},
+                                    {6, kZlibRle, kPngFilterNone},
+                                    {6, -1, kPngAllFilters},
+                                    {7, -1, kPngFilterNone},
+                                    {8, -1, kPngFilterNone}};
+    std::printf("| Content | Rows | Settings | Encode (ms) | File (KB) |\n|---|---|---|---|---|\n");
+    for (Content content : {Content::Photo, Content::Listing, Content::Dialog}) {
         HWND window = ShowContent(content, width, height);
         UniqueBitmap bitmap(GrabWindow(window));
+        for (const bool indexed : {false, true}) {
         PngImageBuffers buffers;
         FetchPngDib(bitmap.get(), width, height, buffers);
-        PrepareRows(buffers);
+        PrepareRows(buffers, indexed);
+        if (indexed && buffers.Colours == 0) continue;
         for (const PngSettings& setting : settings) {
             std::vector<double> times;
             for (int i = 0; i < 3; ++i) {
@@ -156,10 +181,12 @@ void MeasureCandidates(const std::string& file) {
                 EncodePngRows(file.c_str(), buffers, setting);
                 times.push_back(NowMs() - t0);
             }
-            std::printf("| %s | %s | %.1f | %llu |\n", ContentName(content), Describe(setting).c_str(), Median(times),
-                        static_cast<unsigned long long>(FileBytes(file) / 1024));
+            std::printf("| %s | %s | %s | %.1f | %llu |\n", ContentName(content), ColourType(buffers).c_str(),
+                        Describe(setting).c_str(), Median(times), static_cast<unsigned long long>(FileBytes(file) / 1024));
         }
-        std::printf("| %s | chosen: %s | | |\n", ContentName(content), Describe(ChoosePngSettings(buffers)).c_str());
+        std::printf("| %s | %s | chosen: %s | | |\n", ContentName(content), ColourType(buffers).c_str(),
+                    Describe(ChoosePngSettings(buffers)).c_str());
+        }
         std::fflush(stdout);
         DestroyWindow(window);
         PumpMessages(100);
@@ -182,8 +209,7 @@ int main(int argc, char** argv) {
     if (argc > 4 && std::strcmp(argv[1], "--hold") == 0) {
         int width = 0, height = 0;
         std::sscanf(argv[3], "%dx%d", &width, &height);
-        HWND window = ShowContent(std::strcmp(argv[2], "listing") == 0 ? Content::Listing : Content::Photo, width,
-                                  height);
+        HWND window = ShowContent(ContentNamed(argv[2]), width, height);
         std::printf("showing\n");
         std::fflush(stdout);
         PumpMessages(DWORD(std::max(1, atoi(argv[4]))) * 1000);
@@ -191,15 +217,17 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc > 1 && std::strcmp(argv[1], "--candidates") == 0) {
-        MeasureCandidates(file);
+        int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+        if (argc > 2) std::sscanf(argv[2], "%dx%d", &width, &height);
+        MeasureCandidates(file, width, height);
         return 0;
     }
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 9;
     std::printf("| Content | Window | Grab | Fetch | Rows | Choice | Encode and write | Whole PNG path | PNG file (KB) "
-                "| Settings chosen | Whole BMP path | Peak memory (MB) |\n");
-    std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+                "| Colour type | Settings chosen | Whole BMP path | Peak memory (MB) |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
-    for (Content content : {Content::Photo, Content::Listing})
+    for (Content content : {Content::Listing, Content::Dialog, Content::Photo})
         for (const auto& [width, height] : {std::pair{1280, 1024}, std::pair{screenWidth, screenHeight}})
             MeasureRow(content, width, height, runs, file);
     return 0;

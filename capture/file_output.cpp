@@ -68,7 +68,7 @@ bool TScreenShot::SaveToFile(const char* fileName) {
     if (!Image) return false;
     return WriteComplete(fileName, [this](const char* path) {
         if (PngAvailable && ImageIsBitmap)
-            return WritePngFile(path, static_cast<HBITMAP>(Image), ImageWidth, ImageHeight);
+            return WritePngFile(path, static_cast<HBITMAP>(Image), ImageWidth, ImageHeight, !AlwaysRgb);
         return WriteBmpFile(Image, path) == ERROR_SUCCESS;
     });
 }

@@ -14,6 +14,14 @@
 // libpng's own structure tags, so these declarations name the same types as png.h.
 struct png_struct_def;
 struct png_info_def;
+struct png_color_struct;
+
+// png_color: one palette entry.
+struct PngColour {
+    unsigned char red;
+    unsigned char green;
+    unsigned char blue;
+};
 
 // png_text as libpng 1.0 to 1.6 lay it out with iTXt support.
 struct PngText {
@@ -53,6 +61,8 @@ using png_set_compression_strategy = void(__cdecl*)(png_struct_def*, int);
 using png_set_filter = void(__cdecl*)(png_struct_def*, int, int);
 using png_set_bgr = void(__cdecl*)(png_struct_def*);
 using png_error = void(__cdecl*)(const png_struct_def*, const char*);
+using png_set_PLTE = void(__cdecl*)(png_struct_def*, png_info_def*, const png_color_struct*, int);
+using png_set_packing = void(__cdecl*)(png_struct_def*);
 }  // namespace PngFn
 
 struct PngBindingRecord {
@@ -88,6 +98,9 @@ struct PngBindingRecord {
     PngFn::png_set_compression_strategy png_set_compression_strategy;
     PngFn::png_set_filter png_set_filter;
     PngFn::png_set_bgr png_set_bgr;
+    // Not required; a library without both writes every capture as RGB.
+    PngFn::png_set_PLTE png_set_PLTE;
+    PngFn::png_set_packing png_set_packing;
 };
 
 extern PngBindingRecord PngBinding;
@@ -108,20 +121,31 @@ constexpr int kPngFilterUp = 0x20;
 constexpr int kPngFilterPaeth = 0x80;
 constexpr int kPngAllFilters = 0xF8;
 
+constexpr int kPngMostPaletteColours = 256;
+
 // The stages of WritePngFile, apart so they can be measured one by one.
 struct PngImageBuffers {
     int32_t Width = 0;
     int32_t Height = 0;
     bool Bgr = false;                          // rows in the DIB's blue-green-red order
     std::unique_ptr<unsigned char[]> Dib;      // 24-bit DIB: header, then lines bottom-up
-    std::unique_ptr<unsigned char[]> Pixels;   // RGB rows top-down, when converted
+    std::unique_ptr<unsigned char[]> Pixels;   // RGB rows top-down, or palette indices, one byte a pixel
     std::unique_ptr<unsigned char*[]> Rows;    // one pointer per row, top row first
+    int Colours = 0;                           // palette entries of indexed rows; 0 for RGB rows
+    PngColour Palette[kPngMostPaletteColours] = {};
 };
 bool FetchPngDib(HBITMAP bitmap, int32_t width, int32_t height, PngImageBuffers& buffers);
-// Points the rows into the DIB where the library takes blue-green-red rows,
-// else converts them into Pixels.
-bool PrepareRows(PngImageBuffers& buffers);
+// Indexed rows when the library writes palettes, `indexed` allows them and
+// the picture holds few enough colours; else the rows point into the DIB
+// where the library takes blue-green-red rows, else they are converted into
+// Pixels.
+bool PrepareRows(PngImageBuffers& buffers, bool indexed = true);
 bool ConvertDibToRows(PngImageBuffers& buffers);
+// Palette indices into Pixels and the palette of exactly the colours used,
+// in the order met; false, with nothing kept, at the 257th colour.
+bool IndexDibRows(PngImageBuffers& buffers);
+// The bit depth of indexed rows of that many colours: 1, 2, 4 or 8.
+int PaletteBitDepth(int colours);
 // The settings that give the smallest file for a sample of the rows, among
 // a few fast ones; the library's defaults when it cannot be asked.
 PngSettings ChoosePngSettings(const PngImageBuffers& buffers);
@@ -129,4 +153,5 @@ bool EncodePngRows(const char* fileName, const PngImageBuffers& buffers, const P
 
 bool BindPngLibrary(const char* moduleName);
 void UnbindPngLibrary();
-bool WritePngFile(const char* fileName, HBITMAP bitmap, int32_t width, int32_t height);
+// A palette file where it fits, unless `indexed` is false: then always RGB.
+bool WritePngFile(const char* fileName, HBITMAP bitmap, int32_t width, int32_t height, bool indexed = true);

@@ -26,6 +26,8 @@ public:
 
     HANDLE Image = nullptr;  // HBITMAP while ImageIsBitmap, else a DIB block (HGLOBAL)
     bool PngAvailable = false;
+    // PNG files as 8-bit RGB even where a palette would hold every colour.
+    bool AlwaysRgb = false;
     bool ImageIsBitmap = false;
     int32_t ImageWidth = 0;
     int32_t ImageHeight = 0;

@@ -74,6 +74,7 @@ void ShowAfterCapture(HWND dialog) {
 
 void TakeScreenCapture(HWND dialog) {
     const HWND target = CurrentTarget();
+    if (ScreenShot) ScreenShot->AlwaysRgb = RgbOnly != 0;
     if (SaveToFolder) {
         ReadFolderEdit(dialog);
         if (SaveFolder[0] == '\0') {

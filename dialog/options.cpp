@@ -6,6 +6,7 @@
 char SaveFolder[261] = {};
 int32_t SaveToFolder = 0;
 int32_t HideOnCapture = 0;
+int32_t RgbOnly = 0;
 
 const char kSettingsFileName[] = "Pixmerle_Option.ini";
 
@@ -31,6 +32,7 @@ void LoadSettings() {
     GetPrivateProfileStringA(kSection, "Address", "", SaveFolder, 260, SettingsFilePath().c_str());
     SaveToFolder = int32_t(GetPrivateProfileIntA(kSection, "IsAddress", 0, SettingsFilePath().c_str()));
     HideOnCapture = int32_t(GetPrivateProfileIntA(kSection, "IsHide", 0, SettingsFilePath().c_str()));
+    RgbOnly = int32_t(GetPrivateProfileIntA(kSection, "IsRgb", 0, SettingsFilePath().c_str()));
 }
 
 void SaveSettings() {

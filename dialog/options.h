@@ -8,6 +8,8 @@
 extern char SaveFolder[261];
 extern int32_t SaveToFolder;
 extern int32_t HideOnCapture;
+// IsRgb: no control shows it, and the dialog never writes it.
+extern int32_t RgbOnly;
 
 extern const char kSettingsFileName[];
 

@@ -2,18 +2,21 @@
 // program (capture_tests, no PNG library beside it) and into the PNG
 // program (png_output_tests, the real libpng.dll beside it), so that every
 // case runs once in each mode.
+#include "capture/png_output.h"
 #include "capture/screen_shot.h"
 #include "common/handles.h"
 #include "tests/support/bmp_file.h"
 #include "tests/support/capture_file.h"
 #include "tests/support/capture_name.h"
 #include "tests/support/pattern_window.h"
+#include "tests/support/png_decode.h"
 #include "tests/support/save_dialog.h"
 #include "tests/support/screen.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -277,6 +280,51 @@ TEST_P(CaptureOutput, CancellingTheSaveDialogWritesNothing) {
     EXPECT_TRUE(answer.Result().appeared);
     EXPECT_EQ(shot.Image, nullptr);
     EXPECT_TRUE(dir.Files().empty());
+}
+
+// Every file holds the screen's pixels, whatever their number. In PNG mode,
+// at most 256 colours give a palette of exactly those at the smallest depth
+// that holds them; more, or IsRgb, give RGB; a library without palettes
+// always writes RGB.
+TEST_P(CaptureOutput, FewColoursGiveAPaletteOfExactlyThoseAndMoreGiveRgb) {
+    if (ExpectedDisplayDepth() != 24) GTEST_SKIP() << "distinct colours are exact at depth 24 only";
+    struct Case {
+        int width, height, colours;
+        int depth;  // as a palette image; 0 for RGB
+    };
+    const Case cases[] = {
+        {1, 1, 1, 1},     {97, 31, 1, 1},    {97, 31, 2, 1},   {97, 31, 3, 2},    {97, 31, 4, 2},
+        {97, 31, 5, 4},   {97, 31, 16, 4},   {97, 31, 17, 8},  {16, 16, 256, 8},  {97, 31, 256, 8},
+        {97, 31, 257, 0}, {257, 1, 257, 0},  {300, 200, 5000, 0},
+    };
+    const char kSoftware[] = "Software\0Pixmerle 1.1.7 window capture";
+    for (const Case& c : cases) {
+        for (const bool alwaysRgb : {false, true}) {
+            SCOPED_TRACE(std::to_string(c.colours) + " colours in " + std::to_string(c.width) + "x" +
+                         std::to_string(c.height) + (alwaysRgb ? ", always RGB" : ""));
+            if (alwaysRgb && c.colours != 16) continue;
+            ColoursWindow window(60, 50, c.width, c.height, c.colours);
+            shot.AlwaysRgb = alwaysRgb;
+            ASSERT_TRUE(shot.CaptureWindow(window.hwnd()));
+            const std::string path = dir.file(std::string("colours.") + GetParam().extension);
+            ASSERT_TRUE(shot.SaveToFileAndFree(path.c_str()));
+            EXPECT_EQ(CaptureFileMismatch(path, c.width, c.height,
+                                          [&window](int x, int y) { return window.ColourAt(x, y); }),
+                      "");
+            if (!GetParam().png) continue;
+            DecodedPng png;
+            std::string error;
+            ASSERT_TRUE(DecodePng(ReadWholeFile(path), png, error)) << error;
+            const bool indexed = PngBinding.png_set_PLTE && PngBinding.png_set_packing && !alwaysRgb && c.depth > 0;
+            EXPECT_EQ(png.colourType, indexed ? 3 : 2);
+            EXPECT_EQ(png.bitDepth, indexed ? c.depth : 8);
+            EXPECT_EQ(png.palette.size(), indexed ? size_t(c.colours) : 0u);
+            const auto text = std::find_if(png.chunks.begin(), png.chunks.end(),
+                                           [](const PngChunk& chunk) { return chunk.type == "tEXt"; });
+            ASSERT_NE(text, png.chunks.end());
+            EXPECT_EQ(std::string(text->data.begin(), text->data.end()), std::string(kSoftware, sizeof kSoftware - 1));
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(InThisProgramsMode, CaptureOutput, ::testing::Values(kFormat),

@@ -15,6 +15,7 @@
 #include <shlobj.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -61,8 +62,24 @@ TEST_F(SettingsFile, ValuesAreReadAsTheyStandAndWrittenBackAsOneOrZero) {
     EXPECT_STREQ(SaveFolder, "D:\\");
     EXPECT_EQ(SaveToFolder, 7);
     EXPECT_EQ(HideOnCapture, 0);
+    EXPECT_EQ(RgbOnly, 0) << "IsRgb is off without its key";
     SaveSettings();
     EXPECT_EQ(ReadSettings(), SettingsText("D:\\", 1, 0));
+}
+
+// IsRgb has no control: it is read like IsAddress, and saving the dialog's
+// options leaves the key as the user wrote it.
+TEST_F(SettingsFile, IsRgbIsReadAsAnIntegerAndKeptAsWritten) {
+    for (const char* value : {"1", "-3", "0", "x"}) {
+        SCOPED_TRACE(value);
+        const std::string text = std::string("[Settings]\r\nIsRgb=") + value + "\r\nIsHide=1\r\n";
+        ASSERT_TRUE(WriteSettings(text));
+        RgbOnly = 99;
+        LoadSettings();
+        EXPECT_EQ(RgbOnly, int32_t(std::atoi(value)));
+        SaveSettings();
+        EXPECT_NE(ReadSettings().find(std::string("IsRgb=") + value + "\r\n"), std::string::npos) << ReadSettings();
+    }
 }
 
 TEST_F(SettingsFile, OverlongAddressIsCutTo259Characters) {

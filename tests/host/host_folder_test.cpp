@@ -2,6 +2,7 @@
 // of its own, the plug-in in plugins\ below it.
 #include "common/handles.h"
 #include "resources/resource_ids.h"
+#include "tests/support/bmp_file.h"
 #include "tests/support/child_process.h"
 #include "tests/support/dialog_driver.h"
 #include "tests/support/plugin_dialog.h"
@@ -108,8 +109,15 @@ bool EndsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
+// The colour type in a PNG file's header: 2 for RGB, 3 for a palette.
+int PngColourType(const std::string& path) {
+    const std::vector<uint8_t> bytes = ReadWholeFile(path);
+    return bytes.size() > 25 ? bytes[25] : -1;
+}
+
 // Beside the host's executable it is bound, but only at the first dialog:
-// loading the plug-in loads nothing.
+// loading the plug-in loads nothing. The few colours of the demo's window
+// give a palette image, and RGB once the settings file says IsRgb=1.
 TEST(HostInstallation, LibpngBesideTheHostIsBoundAtTheFirstDialogNotAtLoad) {
     DemoInstallation host;
     ASSERT_TRUE(DemoInstallation::Copy(ProgramFolder() + "png\\libpng.dll", host.folder() + "libpng.dll"));
@@ -119,6 +127,13 @@ TEST(HostInstallation, LibpngBesideTheHostIsBoundAtTheFirstDialogNotAtLoad) {
     EXPECT_EQ(output.find("libpng.dll with it"), std::string::npos) << output;
     ASSERT_EQ(captures.size(), 1u) << output;
     EXPECT_TRUE(EndsWith(captures[0], ".png")) << captures[0];
+    EXPECT_EQ(PngColourType(host.folder() + "captures\\" + captures[0]), 3);
+
+    ASSERT_TRUE(WriteSettings("[Settings]\r\nIsRgb=1\r\n", SettingsPath(host.folder())));
+    const std::vector<std::string> after = host.RunDemo(output);
+    ASSERT_EQ(after.size(), 2u) << output;
+    const std::string rgb = after[0] == captures[0] ? after[1] : after[0];
+    EXPECT_EQ(PngColourType(host.folder() + "captures\\" + rgb), 2) << rgb;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Checks a captured image of the demo sample window, decoded here with the
-standard library only: 8-bit RGB/RGBA PNG, or 24/32-bit BMP.
+standard library only: 8-bit RGB/RGBA PNG, 1- to 8-bit palette PNG, or
+24/32-bit BMP.
 
 usage: image_pixels.py FILE png|bmp
 
@@ -28,7 +29,7 @@ def paeth(a, b, c):
 def read_png(data):
     if data[:8] != b"\x89PNG\r\n\x1a\n":
         raise ValueError("no PNG signature")
-    pos, idat, header, seen_end = 8, b"", None, False
+    pos, idat, header, seen_end, palette = 8, b"", None, False, []
     while pos < len(data):
         length, kind = struct.unpack(">I4s", data[pos:pos + 8])
         body = data[pos + 8:pos + 8 + length]
@@ -37,6 +38,8 @@ def read_png(data):
             raise ValueError("bad CRC in %s" % kind)
         if kind == b"IHDR":
             header = struct.unpack(">IIBBBBB", body)
+        elif kind == b"PLTE":
+            palette = [tuple(body[i:i + 3]) for i in range(0, len(body), 3)]
         elif kind == b"IDAT":
             idat += body
         elif kind == b"IEND":
@@ -45,11 +48,12 @@ def read_png(data):
     if not header or not seen_end:
         raise ValueError("PNG without header or end")
     width, height, depth, colour, _, _, interlace = header
-    if depth != 8 or colour not in (2, 6) or interlace:
+    indexed = colour == 3 and depth in (1, 2, 4, 8) and palette
+    if not (indexed or (depth == 8 and colour in (2, 6))) or interlace:
         raise ValueError("unexpected PNG format %r" % (header,))
-    channels = 3 if colour == 2 else 4
+    channels = 1 if indexed else 3 if colour == 2 else 4  # filters step by whole bytes, at least one
     raw = zlib.decompress(idat)
-    stride = width * channels
+    stride = (width * depth + 7) // 8 if indexed else width * channels
     rows, previous, pos = [], bytearray(stride), 0
     for _ in range(height):
         kind, line = raw[pos], bytearray(raw[pos + 1:pos + 1 + stride])
@@ -59,7 +63,12 @@ def read_png(data):
             b = previous[i]
             c = previous[i - channels] if i >= channels else 0
             line[i] = (line[i] + (0, a, b, (a + b) // 2, paeth(a, b, c))[kind]) & 0xFF
-        rows.append([tuple(line[x * channels:x * channels + 3]) for x in range(width)])
+        if indexed:
+            per_byte = 8 // depth
+            rows.append([palette[(line[x // per_byte] >> (8 - depth * (x % per_byte + 1))) & ((1 << depth) - 1)]
+                         for x in range(width)])
+        else:
+            rows.append([tuple(line[x * channels:x * channels + 3]) for x in range(width)])
         previous = line
     return width, height, rows
 

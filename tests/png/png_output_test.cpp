@@ -9,12 +9,16 @@
 #include "tests/support/pattern_window.h"
 #include "tests/support/png_decode.h"
 #include "tests/support/process_usage.h"
+#include "tests/support/screen.h"
 #include "tests/support/screen_content.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -25,6 +29,12 @@ protected:
     TempDir dir;
 };
 
+bool PalettesBound() { return PngBinding.png_set_PLTE && PngBinding.png_set_packing; }
+
+const char kSoftwareChunk[] = "Software\0Pixmerle 1.1.7 window capture";
+
+std::string ChunkText(const PngChunk& chunk) { return std::string(chunk.data.begin(), chunk.data.end()); }
+
 TEST_F(PngCapture, TheRealLibraryIsBoundAndWritesThroughItsOwnVersion) {
     ASSERT_TRUE(shot.PngAvailable) << "libpng.dll beside the test program was not bound";
     const HMODULE library = GetModuleHandleA("libpng.dll");
@@ -33,6 +43,11 @@ TEST_F(PngCapture, TheRealLibraryIsBoundAndWritesThroughItsOwnVersion) {
     EXPECT_EQ(PngBinding.Runtime, GetModuleHandleA("msvcrt.dll"));
     EXPECT_EQ(reinterpret_cast<void*>(PngBinding.png_get_libpng_ver),
               reinterpret_cast<void*>(GetProcAddress(library, "png_get_libpng_ver")));
+    // The plain copy lacks the optional functions, palettes' among them.
+    const bool plain = GetProcAddress(library, "png_set_filter") == nullptr;
+    EXPECT_EQ(reinterpret_cast<void*>(PngBinding.png_set_PLTE),
+              reinterpret_cast<void*>(GetProcAddress(library, "png_set_PLTE")));
+    EXPECT_EQ(PalettesBound(), !plain);
     // This library refuses both fixed version strings, so every file written
     // in this program goes through the version the library reports.
     for (const char* version : {"1.0.1", "1.2.0"}) {
@@ -52,24 +67,65 @@ TEST_F(PngCapture, FileHoldsExactlyTheExpectedChunks) {
     std::string error;
     ASSERT_TRUE(DecodePng(ReadWholeFile(path), png, error)) << error;
 
-    ASSERT_GE(png.chunks.size(), 4u);
+    // Six colours: a palette image at 4 bits where the library writes them.
+    const size_t text = PalettesBound() ? 2 : 1;
+    ASSERT_GE(png.chunks.size(), text + 3);
     EXPECT_EQ(png.chunks.front().type, "IHDR");
-    EXPECT_EQ(png.chunks[1].type, "tEXt");
-    for (size_t i = 2; i + 1 < png.chunks.size(); ++i) EXPECT_EQ(png.chunks[i].type, "IDAT") << i;
+    if (PalettesBound()) {
+        EXPECT_EQ(png.chunks[1].type, "PLTE");
+    }
+    EXPECT_EQ(png.chunks[text].type, "tEXt");
+    for (size_t i = text + 1; i + 1 < png.chunks.size(); ++i) EXPECT_EQ(png.chunks[i].type, "IDAT") << i;
     EXPECT_EQ(png.chunks.back().type, "IEND");
     for (const auto& chunk : png.chunks) EXPECT_TRUE(chunk.crcOk) << chunk.type;
 
     EXPECT_EQ(png.width, 131u);
     EXPECT_EQ(png.height, 77u);
-    EXPECT_EQ(png.bitDepth, 8);
-    EXPECT_EQ(png.colourType, 2);
+    EXPECT_EQ(png.bitDepth, PalettesBound() ? 4 : 8);
+    EXPECT_EQ(png.colourType, PalettesBound() ? 3 : 2);
     EXPECT_EQ(png.compression, 0);
     EXPECT_EQ(png.filter, 0);
     EXPECT_EQ(png.interlace, 0);
+    EXPECT_EQ(ChunkText(png.chunks[text]), std::string(kSoftwareChunk, sizeof kSoftwareChunk - 1));
+}
 
-    const char expectedText[] = "Software\0Pixmerle 1.1.7 window capture";
-    EXPECT_EQ(std::string(png.chunks[1].data.begin(), png.chunks[1].data.end()),
-              std::string(expectedText, sizeof expectedText - 1));
+// The window draws other colours, now fewer than a palette holds, now more,
+// all the while it is captured: each file holds exactly the grabbed pixels.
+TEST_F(PngCapture, WindowChangingWhileCapturedGivesExactlyThePixelsGrabbed) {
+    if (ExpectedDisplayDepth() != 24) GTEST_SKIP() << "distinct colours are exact at depth 24 only";
+    constexpr int kWidth = 120, kHeight = 90;
+    ColoursWindow window(60, 50, kWidth, kHeight, 200);
+    std::atomic<bool> stop{false};
+    std::thread painter([&] {
+        for (int frame = 0; !stop; ++frame) window.Draw(frame * 7, frame % 2 ? 100 : 300);
+    });
+    int indexed = 0, rgb = 0;
+    for (int i = 0; i < 12; ++i) {
+        ASSERT_TRUE(shot.CaptureWindow(window.hwnd()));
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), kWidth, -kHeight, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        std::vector<uint32_t> grabbed(size_t(kWidth) * kHeight);
+        {
+            WindowDc screen(nullptr);
+            ASSERT_EQ(GetDIBits(screen.get(), static_cast<HBITMAP>(shot.Image), 0, kHeight, grabbed.data(), &info,
+                                DIB_RGB_COLORS),
+                      kHeight);
+        }
+        const std::string path = dir.file("changing.png");
+        ASSERT_TRUE(shot.SaveToFileAndFree(path.c_str()));
+        EXPECT_EQ(CaptureFileMismatch(path, kWidth, kHeight,
+                                      [&](int x, int y) { return grabbed[size_t(y) * kWidth + size_t(x)] & 0xFFFFFF; }),
+                  "");
+        DecodedPng png;
+        std::string error;
+        ASSERT_TRUE(DecodePng(ReadWholeFile(path), png, error)) << error;
+        ++(png.colourType == 3 ? indexed : rgb);
+    }
+    stop = true;
+    painter.join();
+    if (PalettesBound()) {
+        EXPECT_GT(indexed, 0) << "no capture was indexed: the case tested RGB only";
+    }
 }
 
 TEST_F(PngCapture, UnopenableFileOrFailedPixelFetchGivesFalseAndNoFile) {

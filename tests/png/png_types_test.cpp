@@ -21,6 +21,12 @@ PIXMERLE_SAME_TYPE(png_write_image);
 PIXMERLE_SAME_TYPE(png_write_end);
 PIXMERLE_SAME_TYPE(png_write_flush);
 PIXMERLE_SAME_TYPE(png_get_libpng_ver);
+PIXMERLE_SAME_TYPE(png_set_PLTE);
+PIXMERLE_SAME_TYPE(png_set_packing);
+static_assert(sizeof(PngColour) == sizeof(png_color));
+static_assert(offsetof(PngColour, red) == offsetof(png_color, red));
+static_assert(offsetof(PngColour, green) == offsetof(png_color, green));
+static_assert(offsetof(PngColour, blue) == offsetof(png_color, blue));
 static_assert(std::is_same_v<PngFn::ErrorFn, png_error_ptr>);
 static_assert(std::is_same_v<PngFn::WriteStatusFn, png_write_status_ptr>);
 

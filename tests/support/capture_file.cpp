@@ -3,6 +3,7 @@
 #include "tests/support/bmp_file.h"
 #include "tests/support/png_decode.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 #include <vector>
@@ -27,7 +28,24 @@ std::string CaptureFileMismatch(const std::string& path, int width, int height, 
     std::string error;
     if (bytes.size() >= 4 && bytes[0] == 0x89 && bytes[1] == 'P') {
         if (!DecodePng(bytes, png, error)) return path + " does not decode: " + error;
-        if (png.bitDepth != 8 || png.colourType != 2) return path + " is not 8-bit RGB";
+        // An indexed file decodes only with a PLTE holding its indices, one of each colour.
+        std::vector<uint32_t> entries = png.palette;
+        std::sort(entries.begin(), entries.end());
+        if (std::adjacent_find(entries.begin(), entries.end()) != entries.end())
+            return path + "'s palette holds a colour twice";
+        if (png.colourType == 3) {
+            int depth = 1;
+            while ((size_t(1) << depth) < png.palette.size()) depth *= 2;
+            if (png.bitDepth != depth)
+                return path + " has " + std::to_string(png.palette.size()) + " colours at bit depth " +
+                       std::to_string(png.bitDepth);
+            std::vector<uint32_t> used;
+            for (uint32_t y = 0; y < png.height; ++y)
+                for (uint32_t x = 0; x < png.width; ++x) used.push_back(png.PixelAt(x, y));
+            std::sort(used.begin(), used.end());
+            used.erase(std::unique(used.begin(), used.end()), used.end());
+            if (used != entries) return path + "'s palette is not exactly the colours of its pixels";
+        }
         fileWidth = int(png.width);
         fileHeight = int(png.height);
         pixel = [&png](int x, int y) { return png.PixelAt(uint32_t(x), uint32_t(y)); };

@@ -3,6 +3,8 @@
 #include "tests/support/screen.h"
 #include "tests/support/window_class.h"
 
+#include <vector>
+
 namespace {
 
 constexpr uint32_t kYellow = 0xFFFF00, kMagenta = 0xFF00FF, kRed = 0xFF0000, kGreen = 0x00FF00,
@@ -23,7 +25,17 @@ struct WindowData {
     int height;
     bool solid;
     uint32_t rgb;
+    int colours = 0;  // a ColoursWindow's
 };
+
+void DrawColours(HDC dc, int width, int height, int first, int colours) {
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<uint32_t> pixels(size_t(width) * size_t(height));
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = ColoursWindow::Colour(first + int(i % size_t(colours)));
+    SetDIBitsToDevice(dc, 0, 0, DWORD(width), DWORD(height), 0, 0, 0, UINT(height), pixels.data(), &info,
+                      DIB_RGB_COLORS);
+}
 
 LRESULT CALLBACK PaintProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_ERASEBKGND) return 1;
@@ -31,7 +43,9 @@ LRESULT CALLBACK PaintProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
         PAINTSTRUCT paint;
         HDC dc = BeginPaint(hwnd, &paint);
         auto* data = reinterpret_cast<WindowData*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-        if (data && data->solid) {
+        if (data && data->colours > 0) {
+            DrawColours(dc, data->width, data->height, 0, data->colours);
+        } else if (data && data->solid) {
             FillPixels(dc, 0, 0, data->width, data->height, data->rgb);
         } else if (data) {
             const int w = data->width, h = data->height, midX = w / 2, midY = h / 2;
@@ -100,4 +114,29 @@ SolidWindow::SolidWindow(int x, int y, int width, int height, uint32_t rgb) {
 SolidWindow::~SolidWindow() {
     if (hwnd_) DestroyWindow(hwnd_);
     PumpMessages(30);
+}
+
+ColoursWindow::ColoursWindow(int x, int y, int width, int height, int colours)
+    : width_(width), height_(height), colours_(colours) {
+    hwnd_ = CreatePainted(x, y, width, height, 0, new WindowData{width, height, false, 0, colours});
+}
+
+ColoursWindow::~ColoursWindow() {
+    if (hwnd_) DestroyWindow(hwnd_);
+    PumpMessages(30);
+}
+
+uint32_t ColoursWindow::Colour(int index) {
+    // Red and blue together name the index; green only varies the picture.
+    const uint32_t i = uint32_t(index);
+    return (i & 0xFF) << 16 | ((i * 37) & 0xFF) << 8 | (0x40 + (i >> 8));
+}
+
+uint32_t ColoursWindow::ColourAt(int x, int y) const { return Colour((y * width_ + x) % colours_); }
+
+void ColoursWindow::Draw(int first, int colours) const {
+    HDC dc = GetDC(hwnd_);
+    if (!dc) return;
+    DrawColours(dc, width_, height_, first, colours);
+    ReleaseDC(hwnd_, dc);
 }

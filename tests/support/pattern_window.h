@@ -26,6 +26,31 @@ private:
     int height_;
 };
 
+// A window of a chosen number of distinct colours, one pixel after another
+// along the rows from the top left, over again from the first when all have
+// been shown. Exact at depth 24 only.
+class ColoursWindow {
+public:
+    ColoursWindow(int x, int y, int width, int height, int colours);
+    ~ColoursWindow();
+    ColoursWindow(const ColoursWindow&) = delete;
+    ColoursWindow& operator=(const ColoursWindow&) = delete;
+    HWND hwnd() const { return hwnd_; }
+    // The colour of number `index`, as 0x00RRGGBB: distinct for 0 to 49151.
+    static uint32_t Colour(int index);
+    // What painting shows at window coordinates (x, y).
+    uint32_t ColourAt(int x, int y) const;
+    // Draws `colours` colours from number `first` on straight into the
+    // window, from any thread, until the window paints itself again.
+    void Draw(int first, int colours) const;
+
+private:
+    HWND hwnd_ = nullptr;
+    int width_;
+    int height_;
+    int colours_;
+};
+
 // A window filled with one colour.
 class SolidWindow {
 public:

@@ -56,11 +56,31 @@ bool DecodePng(const std::vector<uint8_t>& file, DecodedPng& out, std::string& e
     out.compression = ihdr[10];
     out.filter = ihdr[11];
     out.interlace = ihdr[12];
-    if (out.bitDepth != 8 || out.colourType != 2 || out.interlace != 0) {
-        error = "only 8-bit RGB without interlace is decoded";
+    const bool indexed = out.colourType == 3;
+    const bool depthOk = indexed ? (out.bitDepth == 1 || out.bitDepth == 2 || out.bitDepth == 4 || out.bitDepth == 8)
+                                 : out.bitDepth == 8;
+    if (!depthOk || (out.colourType != 2 && !indexed) || out.interlace != 0) {
+        error = "only 8-bit RGB and palette images without interlace are decoded";
         return false;
     }
-    const size_t rowBytes = size_t(out.width) * 3;
+    if (indexed) {
+        for (const PngChunk& chunk : out.chunks) {
+            if (chunk.type != "PLTE") continue;
+            if (!out.palette.empty() || chunk.data.empty() || chunk.data.size() % 3 || chunk.data.size() > 768) {
+                error = "not one PLTE of 1 to 256 entries";
+                return false;
+            }
+            for (size_t i = 0; i < chunk.data.size(); i += 3)
+                out.palette.push_back(uint32_t(chunk.data[i]) << 16 | uint32_t(chunk.data[i + 1]) << 8 | chunk.data[i + 2]);
+        }
+        if (out.palette.empty()) {
+            error = "a palette image without PLTE";
+            return false;
+        }
+    }
+    // Filters work on bytes, a pixel's bytes apart (at least one).
+    const size_t pixelBytes = indexed ? 1 : 3;
+    const size_t rowBytes = indexed ? (size_t(out.width) * out.bitDepth + 7) / 8 : size_t(out.width) * 3;
     std::vector<uint8_t> raw((rowBytes + 1) * out.height);
     uLongf rawLength = uLongf(raw.size());
     if (uncompress(raw.data(), &rawLength, compressed.data(), uLong(compressed.size())) != Z_OK ||
@@ -68,14 +88,15 @@ bool DecodePng(const std::vector<uint8_t>& file, DecodedPng& out, std::string& e
         error = "image data does not inflate to the image size";
         return false;
     }
-    out.rgb.assign(rowBytes * out.height, 0);
+    std::vector<uint8_t> rows(rowBytes * out.height, 0);
     for (uint32_t y = 0; y < out.height; ++y) {
         const uint8_t filterType = raw[y * (rowBytes + 1)];
         const uint8_t* in = &raw[y * (rowBytes + 1) + 1];
-        uint8_t* row = &out.rgb[y * rowBytes];
-        const uint8_t* up = y ? &out.rgb[(y - 1) * rowBytes] : nullptr;
+        uint8_t* row = &rows[y * rowBytes];
+        const uint8_t* up = y ? &rows[(y - 1) * rowBytes] : nullptr;
+        const size_t n = pixelBytes;
         for (size_t i = 0; i < rowBytes; ++i) {
-            const int a = i >= 3 ? row[i - 3] : 0, b = up ? up[i] : 0, c = (up && i >= 3) ? up[i - 3] : 0;
+            const int a = i >= n ? row[i - n] : 0, b = up ? up[i] : 0, c = (up && i >= n) ? up[i - n] : 0;
             int value;
             switch (filterType) {
             case 0: value = in[i]; break;
@@ -88,5 +109,25 @@ bool DecodePng(const std::vector<uint8_t>& file, DecodedPng& out, std::string& e
             row[i] = uint8_t(value);
         }
     }
+    if (!indexed) {
+        out.rgb = std::move(rows);
+        return true;
+    }
+    out.rgb.assign(size_t(out.width) * out.height * 3, 0);
+    const unsigned depth = out.bitDepth, perByte = 8 / depth, mask = (1u << depth) - 1;
+    for (uint32_t y = 0; y < out.height; ++y)
+        for (uint32_t x = 0; x < out.width; ++x) {
+            const uint8_t byte = rows[y * rowBytes + x / perByte];
+            const unsigned index = (byte >> (8 - depth * (x % perByte + 1))) & mask;
+            if (index >= out.palette.size()) {
+                error = "an index past the palette";
+                return false;
+            }
+            const uint32_t colour = out.palette[index];
+            uint8_t* pixel = &out.rgb[(size_t(y) * out.width + x) * 3];
+            pixel[0] = uint8_t(colour >> 16);
+            pixel[1] = uint8_t(colour >> 8);
+            pixel[2] = uint8_t(colour);
+        }
     return true;
 }

@@ -78,3 +78,44 @@ void PaintListing(HDC dc, int width, int height) {
         TextOutA(dc, split + 12, 40 + 18 * i, text, int(std::strlen(text)));
     }
 }
+
+void PaintDialog(HDC dc, int width, int height) {
+    Fill(dc, RECT{0, 0, width, height}, RGB(212, 208, 200));
+    const UniqueFont font(CreateFontA(-15, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0, ANTIALIASED_QUALITY,
+                                      VARIABLE_PITCH | FF_SWISS, "Tahoma"));
+    Selection selected(dc, font.get());
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(0, 0, 0));
+    static const char* const kLabels[] = {"Break on new module", "Ignore memory access violations",
+                                          "Show symbolic addresses", "Decode names of arguments",
+                                          "Highlight jump destinations", "Follow the stack frame"};
+    int item = 0;
+    for (int top = 12; top + 150 < height; top += 170) {
+        for (int left = 12; left + 300 < width; left += 320) {
+            const RECT group{left, top, left + 300, top + 150};
+            RECT etched = group;
+            DrawEdge(dc, &etched, EDGE_ETCHED, BF_RECT);
+            Fill(dc, RECT{left + 8, top - 2, left + 150, top + 14}, RGB(212, 208, 200));
+            char title[32];
+            std::snprintf(title, sizeof title, "Options %d", item / 3 + 1);
+            TextOutA(dc, left + 10, top - 3, title, int(std::strlen(title)));
+            for (int line = 0; line < 3; ++line, ++item) {
+                const int y = top + 18 + line * 26;
+                RECT box{left + 12, y + 2, left + 25, y + 15};
+                Fill(dc, box, RGB(255, 255, 255));
+                DrawEdge(dc, &box, EDGE_SUNKEN, BF_RECT);
+                const char* label = kLabels[item % 6];
+                TextOutA(dc, left + 32, y, label, int(std::strlen(label)));
+            }
+            RECT edit{left + 12, top + 100, left + 200, top + 121};
+            Fill(dc, edit, RGB(255, 255, 255));
+            DrawEdge(dc, &edit, EDGE_SUNKEN, BF_RECT);
+            char path[48];
+            std::snprintf(path, sizeof path, "C:\\Samples\\unpacked_%d.exe", item);
+            TextOutA(dc, left + 16, top + 102, path, int(std::strlen(path)));
+            RECT button{left + 210, top + 98, left + 288, top + 123};
+            DrawEdge(dc, &button, EDGE_RAISED, BF_RECT);
+            TextOutA(dc, left + 226, top + 102, "Browse", 6);
+        }
+    }
+}

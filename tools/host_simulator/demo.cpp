@@ -3,6 +3,7 @@
 #include "common/handles.h"
 #include "resources/resource_ids.h"
 
+#include <cstdio>
 #include <set>
 
 namespace {
@@ -96,13 +97,60 @@ POINT BareSpotOf(HWND dialog) {
     return CentreOf(dialog);
 }
 
+double NowMs() {
+    LARGE_INTEGER frequency, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    return double(now.QuadPart) * 1000.0 / double(frequency.QuadPart);
+}
+
+// Where the host's windows go, one below the other.
+struct HostWindowsMove {
+    DWORD process;
+    LONG left;
+    LONG top;
+};
+
+BOOL CALLBACK MoveHostWindow(HWND window, LPARAM data) {
+    auto& moving = *reinterpret_cast<HostWindowsMove*>(data);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != moving.process || !IsWindowVisible(window)) return TRUE;
+    RECT rect;
+    GetWindowRect(window, &rect);
+    SetWindowPos(window, nullptr, moving.left, moving.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    moving.top += rect.bottom - rect.top + 8;
+    return TRUE;
+}
+
+// A capture's file: a temporary name until it is complete.
+std::string NewCapture(const std::string& folder, const std::set<std::string>& before) {
+    for (const std::string& name : FilesIn(folder))
+        if (!before.count(name) && name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") != 0)
+            return folder + "\\" + name;
+    return {};
+}
+
 // What a user does in the dialog: tick "Save capture to :", give the folder,
-// drag the finder onto the target (the sample window, or the dialog itself),
-// take the capture, exit.
-bool DriveDialog(const std::string& folder, bool targetIsDialog) {
+// drag the finder onto the target (the sample window, the dialog itself or
+// the bench's window), take the capture, exit.
+bool DriveDialog(const std::string& folder, const DemoPlan& plan) {
+    const bool targetIsDialog = plan.target == DemoTarget::Dialog;
     HWND dialog = WaitForDialog(60000);
-    HWND sample = FindWindowA(kSampleClass, nullptr);
+    HWND sample = plan.target == DemoTarget::Bench ? FindWindowA(nullptr, "Pixmerle PNG bench")
+                                                   : FindWindowA(kSampleClass, nullptr);
     if (!dialog || !sample) return false;
+    if (plan.target == DemoTarget::Bench) {
+        // The host's windows, the dialog among them, go beside the bench's
+        // window: over it, they would be in the picture.
+        HostWindowsMove moving{0, 0, 0};
+        GetWindowThreadProcessId(dialog, &moving.process);
+        RECT target;
+        GetWindowRect(sample, &target);
+        moving.left = target.right + 8;
+        EnumWindows(MoveHostWindow, reinterpret_cast<LPARAM>(&moving));
+        Sleep(300);
+    }
     const std::set<std::string> before = FilesIn(folder);
     DWORD_PTR ignored;
     if (SendDlgItemMessageA(dialog, IDC_SAVE_TO_FOLDER, BM_GETCHECK, 0, 0) != BST_CHECKED)
@@ -125,25 +173,36 @@ bool DriveDialog(const std::string& folder, bool targetIsDialog) {
     MoveMouse(end, MOUSEEVENTF_LEFTUP);
     Sleep(400);
 
-    PostMessageA(GetDlgItem(dialog, IDC_TAKE_CAPTURE), BM_CLICK, 0, 0);
     std::string written;
-    for (int waited = 0; waited < 30000 && written.empty(); waited += 100) {
-        Sleep(100);
-        for (const std::string& name : FilesIn(folder))
-            if (!before.count(name)) written = folder + "\\" + name;
+    FILE* timings = plan.timings.empty() ? nullptr : std::fopen(plan.timings.c_str(), "w");
+    for (int run = 0; run < plan.runs; ++run) {
+        const std::set<std::string> known = FilesIn(folder);
+        const double clicked = NowMs();
+        PostMessageA(GetDlgItem(dialog, IDC_TAKE_CAPTURE), BM_CLICK, 0, 0);
+        std::string file;
+        while (file.empty() && NowMs() - clicked < 30000) {
+            Sleep(timings ? 1 : 100);
+            file = NewCapture(folder, known);
+        }
+        if (timings && !file.empty()) std::fprintf(timings, "%.1f\n", NowMs() - clicked);
+        if (!file.empty()) written = file;
+        Sleep(800);  // the dialog pauses after a capture before it answers again
     }
-    Sleep(800);  // the dialog pauses after a capture before it answers again
+    if (timings) std::fclose(timings);
     PostMessageA(GetDlgItem(dialog, IDC_EXIT), BM_CLICK, 0, 0);
-    return !written.empty();
+    return !written.empty() && !NewCapture(folder, before).empty();
 }
 
 }  // namespace
 
-std::string RunDemo(PluginHost& host, const std::string& folder, bool targetIsDialog) {
-    HWND sample = CreateSample();
-    if (!sample) return {};
-    ScopeExit destroySample([sample] { DestroyWindow(sample); });
-    UpdateWindow(sample);
+std::string RunDemo(PluginHost& host, const std::string& folder, const DemoPlan& plan) {
+    // The bench shows its own window.
+    HWND sample = plan.target == DemoTarget::Bench ? nullptr : CreateSample();
+    if (!sample && plan.target != DemoTarget::Bench) return {};
+    ScopeExit destroySample([sample] {
+        if (sample) DestroyWindow(sample);
+    });
+    if (sample) UpdateWindow(sample);
     const std::set<std::string> before = FilesIn(folder);
 
     // The user is a process of its own, as a real one would be; it also keeps
@@ -152,7 +211,11 @@ std::string RunDemo(PluginHost& host, const std::string& folder, bool targetIsDi
     char self[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::string commandLine = std::string("\"") + self + "\" --drive-demo \"" + folder + "\"" +
-                              (targetIsDialog ? " --target dialog" : "");
+                              (plan.target == DemoTarget::Dialog  ? " --target dialog"
+                               : plan.target == DemoTarget::Bench ? " --target bench"
+                                                                  : "") +
+                              " --runs " + std::to_string(plan.runs) +
+                              (plan.timings.empty() ? "" : " --timings \"" + plan.timings + "\"");
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION user{};
@@ -160,7 +223,7 @@ std::string RunDemo(PluginHost& host, const std::string& folder, bool targetIsDi
         return {};
     const UniqueHandle userProcess(user.hProcess), userThread(user.hThread);
     host.StartPlugin();
-    WaitForSingleObject(userProcess.get(), 60000);
+    WaitForSingleObject(userProcess.get(), 60000 + DWORD(plan.runs) * 5000);
     DWORD userResult = 1;
     GetExitCodeProcess(userProcess.get(), &userResult);
 
@@ -170,4 +233,4 @@ std::string RunDemo(PluginHost& host, const std::string& folder, bool targetIsDi
     return {};
 }
 
-int DriveDemo(const std::string& folder, bool targetIsDialog) { return DriveDialog(folder, targetIsDialog) ? 0 : 1; }
+int DriveDemo(const std::string& folder, const DemoPlan& plan) { return DriveDialog(folder, plan) ? 0 : 1; }

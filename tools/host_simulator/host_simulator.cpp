@@ -3,18 +3,22 @@
 // the plug-in offers to that host.
 //
 //   host_simulator [--host ollydbg|peid|quickunpack|pt|x32dbg|ollydbg2|immunity] [--plugin PATH]
-//                  [--start] [--demo FOLDER [--target sample|dialog]] [--load-only]
+//                  [--start] [--demo FOLDER [--target sample|dialog|bench] [--runs N --timings FILE]]
+//                  [--load-only]
 //                  [--unload-in-dialog]
 //
 // --start opens the capture dialog at once; --demo FOLDER does the whole job
 // unattended on a sample window (or on the dialog itself) and prints the
-// path of the file it wrote; --load-only loads and frees the plug-in;
+// path of the file it wrote (with --runs and --timings, N captures, each
+// timed from the click to the complete file into FILE); --load-only loads and frees the plug-in;
 // --unload-in-dialog starts the plug-in, unloads it from inside its dialog
 // and ends, with 0 when it got there.
 #include "tools/host_simulator/demo.h"
 #include "tools/host_simulator/plugin_host.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -31,7 +35,7 @@ struct Options {
     bool unloadInDialog = false;
     std::string demoFolder;
     std::string driveDemoFolder;
-    bool targetIsDialog = false;
+    DemoPlan plan;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -48,8 +52,14 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.driveDemoFolder = argv[++i];
         } else if (arg == "--target" && hasValue) {
             const std::string target = argv[++i];
-            if (target != "dialog" && target != "sample") return false;
-            options.targetIsDialog = target == "dialog";
+            if (target != "dialog" && target != "sample" && target != "bench") return false;
+            options.plan.target = target == "dialog"  ? DemoTarget::Dialog
+                                  : target == "bench" ? DemoTarget::Bench
+                                                      : DemoTarget::Sample;
+        } else if (arg == "--runs" && hasValue) {
+            options.plan.runs = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--timings" && hasValue) {
+            options.plan.timings = argv[++i];
         } else if (arg == "--start") {
             options.start = true;
         } else if (arg == "--load-only") {
@@ -75,11 +85,12 @@ int main(int argc, char** argv) {
                      "usage: host_simulator [--host ollydbg|peid|quickunpack|pt|x32dbg|ollydbg2|immunity]\n"
 #endif
                      "                      [--plugin PATH] [--start]\n"
-                     "                      [--demo FOLDER [--target sample|dialog]] [--load-only]\n"
+                     "                      [--demo FOLDER [--target sample|dialog|bench] [--runs N --timings FILE]]\n"
+                     "                      [--load-only]\n"
                      "                      [--unload-in-dialog]\n");
         return 2;
     }
-    if (!options.driveDemoFolder.empty()) return DriveDemo(options.driveDemoFolder, options.targetIsDialog);
+    if (!options.driveDemoFolder.empty()) return DriveDemo(options.driveDemoFolder, options.plan);
     if (options.plugin.empty()) options.plugin = DefaultPluginPath(options.host);
     PluginHost host(options.host);
     if (!host.Load(options.plugin)) {
@@ -97,7 +108,7 @@ int main(int argc, char** argv) {
         return unloaded ? 0 : 1;
     }
     if (!options.demoFolder.empty()) {
-        const std::string written = RunDemo(host, options.demoFolder, options.targetIsDialog);
+        const std::string written = RunDemo(host, options.demoFolder, options.plan);
         if (written.empty()) {
             std::fprintf(stderr, "the demo capture wrote no file\n");
             return 1;
