@@ -32,17 +32,21 @@ std::string FolderOf(const std::string& path) {
 // only once complete: a failed write leaves nothing partial behind, and an
 // existing file of that name as it was. A directory or a read-only file of
 // that name is never replaced.
-bool WriteComplete(const char* fileName, const std::function<bool(const char*)>& write, bool replace = true) {
+// With `replace` false, `nameTaken` tells a name that another file took meanwhile.
+bool WriteComplete(const char* fileName, const std::function<bool(const char*)>& write, bool replace = true,
+                   bool* nameTaken = nullptr) {
     if (!fileName || !*fileName) return false;
     const DWORD existing = GetFileAttributesA(fileName);
     if (existing != INVALID_FILE_ATTRIBUTES && (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
         return false;
     char temporary[MAX_PATH] = {};
     if (!GetTempFileNameA(FolderOf(fileName).c_str(), "pxm", 0, temporary)) return false;
-    if (write(temporary) && MoveFileExA(temporary, fileName, replace ? MOVEFILE_REPLACE_EXISTING : 0)) return true;
-    const DWORD error = GetLastError();
+    if (write(temporary)) {
+        if (MoveFileExA(temporary, fileName, replace ? MOVEFILE_REPLACE_EXISTING : 0)) return true;
+        const DWORD error = GetLastError();
+        if (nameTaken) *nameTaken = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
+    }
     DeleteFileA(temporary);
-    SetLastError(error);
     return false;
 }
 
@@ -137,12 +141,13 @@ bool TScreenShot::SaveToFolderAt(const char* folder, const SYSTEMTIME& time) {
         const std::string path = base + TimeStampedName(time, png, sequence);
         if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
         // Not replacing: a file that came under this name meanwhile stays.
+        bool nameTaken = false;
         if (WriteComplete(path.c_str(), [this, png](const char* temporary) {
                 if (png) return WritePngFile(temporary, static_cast<HBITMAP>(Image), ImageWidth, ImageHeight);
                 return WriteBmpFile(Image, temporary) == ERROR_SUCCESS;
-            }, false))
+            }, false, &nameTaken))
             return true;
-        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS) return false;
+        if (!nameTaken) return false;
     }
     return false;
 }

@@ -8,6 +8,10 @@
 #include "tests/support/pattern_window.h"
 #include "tests/support/plugin_dialog.h"
 #include "tests/support/plugin_library.h"
+#include "tests/support/screen.h"
+#include "tests/support/bmp_file.h"
+#include "tests/support/capture_file.h"
+#include "tests/support/temp_dir.h"
 #include "tools/host_simulator/x32dbg_stand_in.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +19,8 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <memory>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -118,12 +124,14 @@ TEST(X32dbgHost, InitSetupMenuAndStopInTheDebuggersOrderAndOutOfIt) {
     EXPECT_EQ(OwnerOfDialogFrom([&] { menuEntry(18, &capture); }, Bound(1500)), kNoDialog) << "a menu before setup";
     setup(&menus);
     const std::vector<RecordedEntry> main = EntriesOf(debugger.get(), menus.hMenu);
-    ASSERT_EQ(main.size(), 4u);
-    const std::vector<std::pair<int, std::string>> expected{{0, "&Pixmerle 1.1.7"}, {-1, ""}, {1, "&Homepage"},
-                                                            {2, "&About..."}};
+    ASSERT_EQ(main.size(), 6u);
+    const std::vector<std::pair<int, std::string>> expected{
+        {0, "&Pixmerle 1.1.7"}, {4, "Capture &again"}, {5, "&Delayed capture under cursor"},
+        {-1, ""},               {1, "&Homepage"},      {2, "&About..."}};
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(main[i].entry, expected[i].first) << i;
         EXPECT_EQ(std::string(main[i].title), expected[i].second) << i;
+        EXPECT_EQ(std::string(main[i].hotkey), i == 1 ? "Ctrl+Shift+F12" : "") << i;
     }
     EXPECT_TRUE(main[0].hasPngIcon) << "the capture entry carries the plug-in's icon as PNG bytes";
     const std::vector<RecordedEntry> disasm = EntriesOf(debugger.get(), menus.hMenuDisasm);
@@ -185,6 +193,258 @@ TEST(X32dbgHost, InitSetupMenuAndStopInTheDebuggersOrderAndOutOfIt) {
     EXPECT_TRUE(CaptureDialogs().empty());
 }
 
+
+// ---------------------------------------------------------------- without the dialog
+
+// One debugger as the quick captures meet it: set up, started once to pick a
+// target, then its "Capture again" and "Delayed capture under cursor".
+struct Debugger {
+    std::string name;
+    std::function<void()> setUp;
+    std::function<void()> startDialog;
+    std::function<void()> captureAgain;
+    std::function<void()> delayedCapture;
+    std::function<void()> unload;
+};
+
+class QuickCapture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(PluginModule(), nullptr);
+        debugger_.reset(LoadLibraryA(kDebuggerDllName));
+        ASSERT_TRUE(debugger_);
+        RemoveSettings();
+    }
+    void TearDown() override {
+        RemoveSettings();
+        hwollymain = nullptr;
+#ifndef _WIN64
+        // OllyDbg 1.10's main window, given to the plug-in here, is gone.
+        PluginEntry<int(__cdecl*)(int, HWND, void*)>("_ODBG_Plugininit")(110, nullptr, nullptr);
+#endif
+    }
+
+    void SaveInto(const TempDir& dir, const char* delay = "1") {
+        ASSERT_TRUE(WriteSettings(SettingsText(dir.path(), 1, 0) + "Delay=" + delay + "\r\n"));
+    }
+
+    std::vector<Debugger> Debuggers(HWND mainWindow) {
+        std::vector<Debugger> all;
+        const auto stop = PluginEntry<PluginStop>("plugstop");
+        const auto menuEntry = PluginEntry<MenuCallback>("CBMENUENTRY");
+        const auto x32dbgEntry = [menuEntry](int entry) {
+            X64dbgMenuEntry chosen{entry};
+            menuEntry(18, &chosen);
+        };
+        all.push_back(Debugger{"x32dbg",
+            [this, mainWindow, stop] {
+                stop();  // from an earlier test
+                X64dbgInit data{};
+                data.pluginHandle = 7;
+                ASSERT_TRUE(PluginEntry<PluginInit>("pluginit")(&data));
+                const auto addMenu = Export<AddPluginMenuFn>(debugger_.get(), "simulator_add_plugin_menu");
+                ASSERT_NE(addMenu, nullptr);
+                X64dbgSetup menus{mainWindow, addMenu(7, "main"), addMenu(7, "disasm"), -1, -1, -1, -1, -1};
+                PluginEntry<PluginSetup>("plugsetup")(&menus);
+            },
+            [x32dbgEntry] { x32dbgEntry(0); }, [x32dbgEntry] { x32dbgEntry(4); }, [x32dbgEntry] { x32dbgEntry(5); },
+            [stop] {
+                bool stopped = false;
+                std::thread([&] { stopped = stop(); }).join();  // from a thread of the debugger's own
+                EXPECT_TRUE(stopped);
+            }});
+#ifndef _WIN64
+        const auto olly2Item = [](ULONG index) {
+            Olly2MenuItem* main = PluginEntry<Olly2MenuQuery>("ODBG2_Pluginmenu")(L"MAIN");
+            if (!main) return;
+            for (Olly2MenuItem* item = main; item->name; ++item)
+                if (item->index == index) item->function(nullptr, item->name, index, 1);
+        };
+        all.push_back(Debugger{"OllyDbg 2.01",
+            [mainWindow] {
+                hwollymain = mainWindow;
+                ASSERT_EQ(PluginEntry<Olly2Init>("ODBG2_Plugininit")(), 0);
+            },
+            [olly2Item] { olly2Item(0); }, [olly2Item] { olly2Item(3); }, [olly2Item] { olly2Item(4); },
+            [] { PluginEntry<void(__cdecl*)()>("ODBG2_Plugindestroy")(); }});
+        const auto ollyAction = [](int action) {
+            PluginEntry<void(__cdecl*)(int, int, void*)>("_ODBG_Pluginaction")(0, action, nullptr);
+        };
+        all.push_back(Debugger{"OllyDbg 1.10",
+            [mainWindow] {
+                ASSERT_EQ(PluginEntry<int(__cdecl*)(int, HWND, void*)>("_ODBG_Plugininit")(110, mainWindow, nullptr), 0);
+            },
+            [ollyAction] { ollyAction(0); }, [ollyAction] { ollyAction(4); }, [ollyAction] { ollyAction(5); },
+            [] { PluginEntry<void(__cdecl*)()>("_ODBG_Plugindestroy")(); }});
+#endif
+        return all;
+    }
+
+    UniqueModule debugger_;
+};
+
+std::string PatternMismatch(const std::string& path, const PatternWindow& window) {
+    return CaptureFileMismatch(path, window.width(), window.height(),
+                               [&window](int x, int y) { return window.ColourAt(x, y); });
+}
+
+// Pumps this thread's messages, as the debugger's loop does, until the
+// folder holds `count` files or the time is up.
+bool PumpUntilFiles(const TempDir& dir, size_t count, DWORD timeoutMs = kStepMs) {
+    const DWORD start = GetTickCount();
+    while (dir.Files().size() < count) {
+        if (GetTickCount() - start >= timeoutMs) return false;
+        PumpMessages(50);
+    }
+    return true;
+}
+
+TEST_F(QuickCapture, CaptureAgainWritesTheLastTargetWhereItIsNowAndOpensNoWindow) {
+    SolidWindow gui(20, 20, 200, 120, 0x404040);
+    for (const Debugger& host : Debuggers(gui.hwnd())) {
+        SCOPED_TRACE(host.name);
+        TempDir dir;
+        ASSERT_NO_FATAL_FAILURE(SaveInto(dir));
+        ASSERT_NO_FATAL_FAILURE(host.setUp());
+        auto target = std::make_unique<PatternWindow>(260, 40, 121, 83);
+        RunPluginDialog([&] { host.startDialog(); return INT_PTR(0); }, [&](CaptureDialog& dialog) {
+            ASSERT_TRUE(dialog.DragTo(Centre(WindowRect(target->hwnd()))));
+        });
+        ASSERT_TRUE(CaptureDialogs().empty());
+
+        EXPECT_EQ(OwnerOfDialogFrom(host.captureAgain, Bound(1500)), kNoDialog) << "a dialog opened";
+        EXPECT_EQ(OtherDialog(), nullptr);
+        std::vector<std::string> files = dir.Files();
+        ASSERT_EQ(files.size(), 1u);
+        EXPECT_EQ(PatternMismatch(dir.file(files[0]), *target), "");
+
+        // Moved since it was picked: captured where it is now, and again at once.
+        SetWindowPos(target->hwnd(), nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        PumpMessages(150);
+        host.captureAgain();
+        host.captureAgain();
+        files = dir.Files();
+        ASSERT_EQ(files.size(), 3u) << "repeated captures each keep their file";
+        for (const std::string& name : files) EXPECT_EQ(PatternMismatch(dir.file(name), *target), "") << name;
+
+        // Gone since: nothing written, nothing opened.
+        target.reset();
+        EXPECT_EQ(OwnerOfDialogFrom(host.captureAgain, Bound(1500)), kNoDialog);
+        EXPECT_EQ(OtherDialog(), nullptr);
+        EXPECT_EQ(dir.Files().size(), 3u);
+        host.unload();
+    }
+}
+
+int hostTicks = 0;
+void CALLBACK CountTick(HWND, UINT, UINT_PTR, DWORD) { ++hostTicks; }
+
+TEST_F(QuickCapture, DelayedCaptureReturnsAtOnceAndTakesTheWindowUnderTheCursorWhenTheDelayIsOver) {
+    SolidWindow gui(20, 20, 200, 120, 0x404040);
+    PatternWindow first(260, 40, 101, 71), second(420, 40, 87, 63);
+    for (const Debugger& host : Debuggers(gui.hwnd())) {
+        SCOPED_TRACE(host.name);
+        TempDir dir;
+        ASSERT_NO_FATAL_FAILURE(SaveInto(dir));
+        ASSERT_NO_FATAL_FAILURE(host.setUp());
+        // The host's own timer, on the thread that the plug-in's shares.
+        const UINT_PTR ticker = SetTimer(nullptr, 0, 50, CountTick);
+        ASSERT_NE(ticker, 0u);
+        SetCursorPos(Centre(WindowRect(first.hwnd())).x, Centre(WindowRect(first.hwnd())).y);
+        host.delayedCapture();
+        EXPECT_TRUE(dir.Files().empty()) << "captured before returning";
+        const int ticksAtReturn = hostTicks;
+        SetCursorPos(Centre(WindowRect(second.hwnd())).x, Centre(WindowRect(second.hwnd())).y);
+        ASSERT_TRUE(PumpUntilFiles(dir, 1)) << "no capture after the delay";
+        KillTimer(nullptr, ticker);
+        EXPECT_GE(hostTicks - ticksAtReturn, 2) << "the host's timer stood still meanwhile";
+        const std::vector<std::string> files = dir.Files();
+        ASSERT_EQ(files.size(), 1u);
+        EXPECT_EQ(PatternMismatch(dir.file(files[0]), second), "") << "not the window under the cursor at the end";
+        EXPECT_EQ(OtherDialog(), nullptr);
+        host.unload();
+    }
+}
+
+// A pop-up menu the debugger opens meanwhile under the cursor is what the
+// delayed capture takes, where Wine runs the thread's timers inside the
+// menu's loop.
+TEST_F(QuickCapture, DelayedCaptureTakesAPopupMenuOpenUnderTheCursor) {
+    SolidWindow gui(20, 20, 200, 120, 0x404040);
+    const Debugger host = Debuggers(gui.hwnd()).front();
+    TempDir dir;
+    ASSERT_NO_FATAL_FAILURE(SaveInto(dir));
+    ASSERT_NO_FATAL_FAILURE(host.setUp());
+    HMENU menu = CreatePopupMenu();
+    for (const char* item : {"&Copy", "Follow in &Dump", "&Breakpoint"}) AppendMenuA(menu, MF_STRING, 1, item);
+    const POINT at{300, 300};
+    SetCursorPos(at.x, at.y);
+    host.delayedCapture();
+    RECT shown{};
+    bool capturedWhileOpen = false;
+    DialogDriver closer([&] {
+        HWND popup = nullptr;
+        if (!WaitUntil([&] { return (popup = FindWindowA("#32768", nullptr)) && IsWindowVisible(popup); })) return;
+        GetWindowRect(popup, &shown);
+        capturedWhileOpen = WaitUntil([&] { return !dir.Files().empty(); }, Bound(8000));
+        INPUT escape[2] = {};
+        for (INPUT& key : escape) {
+            key.type = INPUT_KEYBOARD;
+            key.ki.wVk = VK_ESCAPE;
+        }
+        escape[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, escape, sizeof(INPUT));
+    });
+    SetForegroundWindow(gui.hwnd());
+    TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN, at.x - 10, at.y - 10, 0, gui.hwnd(), nullptr);
+    EXPECT_TRUE(closer.Finish());
+    DestroyMenu(menu);
+    PumpUntilFiles(dir, 1, Bound(3000));
+    if (!capturedWhileOpen) {
+        host.unload();
+        GTEST_SKIP() << "this Wine runs no thread timer inside a menu's loop";
+    }
+    const std::vector<std::string> files = dir.Files();
+    ASSERT_EQ(files.size(), 1u);
+    const std::vector<uint8_t> bytes = ReadWholeFile(dir.file(files[0]));
+    BmpFile bmp;
+    std::string error;
+    ASSERT_TRUE(ParseBmp(bytes, bmp, error)) << error;
+    EXPECT_EQ(bmp.width, shown.right - shown.left) << "not the menu's width";
+    EXPECT_EQ(bmp.height, shown.bottom - shown.top) << "not the menu's height";
+    host.unload();
+}
+
+// Stopped or destroyed with a delayed capture waiting: none comes, and
+// with the cursor over no window none comes either.
+TEST_F(QuickCapture, NoDelayedCaptureAfterUnloadNorOverNoWindow) {
+    SolidWindow gui(20, 20, 200, 120, 0x404040);
+    PatternWindow target(260, 40, 101, 71);
+    for (const Debugger& host : Debuggers(gui.hwnd())) {
+        SCOPED_TRACE(host.name);
+        TempDir dir;
+        ASSERT_NO_FATAL_FAILURE(SaveInto(dir));
+        ASSERT_NO_FATAL_FAILURE(host.setUp());
+        SetCursorPos(Centre(WindowRect(target.hwnd())).x, Centre(WindowRect(target.hwnd())).y);
+        host.delayedCapture();
+        host.unload();
+        EXPECT_FALSE(PumpUntilFiles(dir, 1, Bound(2500))) << "captured after unload";
+
+        ASSERT_NO_FATAL_FAILURE(host.setUp());
+        SetCursorPos(ScreenWidth() - 2, ScreenHeight() - 2);
+        host.delayedCapture();
+        EXPECT_FALSE(PumpUntilFiles(dir, 1, Bound(2500))) << "captured over no window";
+        // A second request starts the wait afresh and captures once.
+        SetCursorPos(Centre(WindowRect(target.hwnd())).x, Centre(WindowRect(target.hwnd())).y);
+        host.delayedCapture();
+        host.delayedCapture();
+        ASSERT_TRUE(PumpUntilFiles(dir, 1));
+        PumpMessages(Bound(1500));
+        EXPECT_EQ(dir.Files().size(), 1u) << "a replaced request captured too";
+        host.unload();
+    }
+}
+
 // OllyDbg 2.01 and Immunity Debugger are 32-bit programs.
 #ifndef _WIN64
 TEST(OllyDbg2Host, QueryInitMenusAndActions) {
@@ -213,14 +473,15 @@ TEST(OllyDbg2Host, QueryInitMenusAndActions) {
     Olly2MenuItem* main = menu(L"MAIN");
     Olly2MenuItem* disasm = menu(L"DISASM");
     ASSERT_TRUE(main && disasm);
-    const std::vector<std::wstring> titles{L"&Pixmerle 1.1.7", L"&Homepage", L"&About..."};
+    const std::vector<std::wstring> titles{L"&Pixmerle 1.1.7", L"Capture &again", L"&Delayed capture under cursor",
+                                           L"&Homepage", L"&About..."};
     for (size_t i = 0; i < titles.size(); ++i) {
         ASSERT_NE(main[i].name, nullptr) << i;
         EXPECT_EQ(std::wstring(main[i].name), titles[i]);
         EXPECT_EQ(main[i].function(nullptr, main[i].name, main[i].index, 0), 1) << "MENU_VERIFY gives MENU_NORMAL";
     }
-    EXPECT_EQ(main[3].name, nullptr) << "the list ends with a zeroed item";
-    EXPECT_EQ(main[3].function, nullptr);
+    EXPECT_EQ(main[5].name, nullptr) << "the list ends with a zeroed item";
+    EXPECT_EQ(main[5].function, nullptr);
     EXPECT_EQ(std::wstring(disasm[0].name), titles[0]);
     EXPECT_EQ(disasm[1].name, nullptr);
 
@@ -240,7 +501,7 @@ TEST(OllyDbg2Host, QueryInitMenusAndActions) {
 // Immunity Debugger calls OllyDbg 1.10's interface under its own names.
 TEST(ImmunityHost, EveryEntryIsOllyDbg110s) {
     ASSERT_NE(PluginModule(), nullptr);
-    for (const char* suffix : {"Plugindata", "Plugininit", "Pluginmenu", "Pluginaction"}) {
+    for (const char* suffix : {"Plugindata", "Plugininit", "Pluginmenu", "Pluginaction", "Plugindestroy"}) {
         const FARPROC immunity = GetProcAddress(PluginModule(), (std::string("IMMDBG_") + suffix).c_str());
         EXPECT_NE(immunity, nullptr) << suffix;
         EXPECT_EQ(immunity, GetProcAddress(PluginModule(), (std::string("_ODBG_") + suffix).c_str())) << suffix;
