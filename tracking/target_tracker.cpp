@@ -182,7 +182,7 @@ void RepaintWindow(HWND window) {
     if (window) RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
-std::string ProcessFileName(DWORD processId) noexcept try {
+std::string ProcessFileName(DWORD processId) noexcept {
     // The process list needs no access to the process itself, which another
     // user's or a protected process refuses.
     if (!processId) return std::string();
@@ -192,11 +192,13 @@ std::string ProcessFileName(DWORD processId) noexcept try {
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32First(processes.get(), &entry); more; more = Process32Next(processes.get(), &entry)) {
         if (entry.th32ProcessID != processId) continue;
-        const std::string path = entry.szExeFile;
-        const size_t separator = path.find_last_of("\\/");
-        return separator == std::string::npos ? path : path.substr(separator + 1);
+        try {
+            const std::string path = entry.szExeFile;
+            const size_t separator = path.find_last_of("\\/");
+            return separator == std::string::npos ? path : path.substr(separator + 1);
+        } catch (...) {
+            return std::string();
+        }
     }
-    return std::string();
-} catch (...) {
     return std::string();
 }
