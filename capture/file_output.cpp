@@ -32,17 +32,26 @@ std::string FolderOf(const std::string& path) {
 // only once complete: a failed write leaves nothing partial behind, and an
 // existing file of that name as it was. A directory or a read-only file of
 // that name is never replaced.
-bool WriteComplete(const char* fileName, const std::function<bool(const char*)>& write) {
+// With `replace` false, `nameTaken` tells a name that another file took meanwhile.
+bool WriteComplete(const char* fileName, const std::function<bool(const char*)>& write, bool replace = true,
+                   bool* nameTaken = nullptr) {
     if (!fileName || !*fileName) return false;
     const DWORD existing = GetFileAttributesA(fileName);
     if (existing != INVALID_FILE_ATTRIBUTES && (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
         return false;
     char temporary[MAX_PATH] = {};
     if (!GetTempFileNameA(FolderOf(fileName).c_str(), "pxm", 0, temporary)) return false;
-    if (write(temporary) && MoveFileExA(temporary, fileName, MOVEFILE_REPLACE_EXISTING)) return true;
+    if (write(temporary)) {
+        if (MoveFileExA(temporary, fileName, replace ? MOVEFILE_REPLACE_EXISTING : 0)) return true;
+        const DWORD error = GetLastError();
+        if (nameTaken) *nameTaken = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
+    }
     DeleteFileA(temporary);
     return false;
 }
+
+// Captures named within one millisecond: the later ones get a number.
+constexpr int kMostSameNames = 1000;
 
 }  // namespace
 
@@ -58,10 +67,12 @@ std::string FormatText(const char* format, std::initializer_list<int32_t> argume
     return count > 0 ? std::string(output.get(), size_t(count)) : std::string();
 }
 
-std::string TimeStampedName(const SYSTEMTIME& time, bool png) {
+std::string TimeStampedName(const SYSTEMTIME& time, bool png) { return TimeStampedName(time, png, 1); }
+
+std::string TimeStampedName(const SYSTEMTIME& time, bool png, int sequence) {
     return FormatText(kTimeStampFormat, {time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond,
                                          time.wMilliseconds}) +
-           (png ? ".png" : ".bmp");
+           (sequence > 1 ? "_" + std::to_string(sequence) : std::string()) + (png ? ".png" : ".bmp");
 }
 
 bool TScreenShot::SaveToFile(const char* fileName) {
@@ -114,10 +125,48 @@ bool TScreenShot::CaptureToFolder(HWND window, const char* folder) {
     SYSTEMTIME now;
     GetLocalTime(&now);
     if (!captured) return false;
-    std::string path = folder ? folder : "";
-    if (!path.empty() && path.back() != '\\' && path.back() != '/') path += '\\';
-    path += TimeStampedName(now, PngAvailable && ImageIsBitmap);
-    return SaveToFileAndFree(path.c_str());
+    const bool saved = SaveToFolderAt(folder, now);
+    FreeImage();
+    return saved;
+}
+
+// Writes the held image under the time-stamped name, or the next free
+// numbered one: a capture never replaces one made in the same millisecond.
+bool TScreenShot::SaveToFolderAt(const char* folder, const SYSTEMTIME& time) {
+    if (!Image) return false;
+    std::string base = folder ? folder : "";
+    if (!base.empty() && base.back() != '\\' && base.back() != '/') base += '\\';
+    const bool png = PngAvailable && ImageIsBitmap;
+    for (int sequence = 1; sequence <= kMostSameNames; ++sequence) {
+        const std::string path = base + TimeStampedName(time, png, sequence);
+        if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
+        // Not replacing: a file that came under this name meanwhile stays.
+        bool nameTaken = false;
+        if (WriteComplete(path.c_str(), [this, png](const char* temporary) {
+                if (png) return WritePngFile(temporary, static_cast<HBITMAP>(Image), ImageWidth, ImageHeight);
+                return WriteBmpFile(Image, temporary) == ERROR_SUCCESS;
+            }, false, &nameTaken))
+            return true;
+        if (!nameTaken) return false;
+    }
+    return false;
+}
+
+bool TScreenShot::CaptureToDestinations(HWND window, const char* folder, bool clipboard, HWND clipboardOwner) {
+    const bool toFolder = folder && *folder;
+    if (!toFolder && !clipboard) {
+        if (!CaptureWindow(window)) return false;
+        return SaveWithDialogAndFree();
+    }
+    const bool captured = CaptureWindow(window);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    if (!captured) return false;
+    // The file first: a clipboard that stays held costs the file nothing.
+    bool delivered = !toFolder || SaveToFolderAt(folder, now);
+    if (clipboard) delivered = CopyToClipboard(clipboardOwner) && delivered;
+    FreeImage();
+    return delivered;
 }
 
 void TScreenShot::CaptureAndSaveAs(HWND window) {

@@ -24,6 +24,20 @@ public:
     bool CaptureToFolder(HWND window, const char* folder);
     void CaptureAndSaveAs(HWND window);
 
+    // Puts the held image on the clipboard as CF_DIB and, in PNG mode, as
+    // the bytes of a PNG file under the registered format "PNG". Another
+    // program holding the clipboard is waited for up to a second. Keeps the image.
+    bool CopyToClipboard(HWND owner);
+    // One capture to wherever it is due: a time-stamped file in the folder
+    // (none for null or empty), the clipboard, or with neither the save-file
+    // dialog. Releases the image. True when the capture was taken and every
+    // destination took it.
+    bool CaptureToDestinations(HWND window, const char* folder, bool clipboard, HWND clipboardOwner);
+
+    // Writes the held image into the folder under the name of that time,
+    // numbered after the first when the name is taken. Keeps the image.
+    bool SaveToFolderAt(const char* folder, const SYSTEMTIME& time);
+
     HANDLE Image = nullptr;  // HBITMAP while ImageIsBitmap, else a DIB block (HGLOBAL)
     bool PngAvailable = false;
     // PNG files as 8-bit RGB even where a palette would hold every colour.
@@ -41,6 +55,13 @@ std::string FormatText(const char* format, std::initializer_list<int32_t> argume
 
 // The name a capture gets in a folder: local date and time to the millisecond.
 std::string TimeStampedName(const SYSTEMTIME& time, bool png);
+// The same with "_2", "_3" ... before the extension for the second and later
+// capture named within one millisecond.
+std::string TimeStampedName(const SYSTEMTIME& time, bool png, int sequence);
+
+// The clipboard format under which the PNG bytes go.
+extern const char kPngClipboardFormat[];
+constexpr DWORD kClipboardWaitMs = 1000;
 
 extern TScreenShot* ScreenShot;
 // The window that owns the save-file dialog: the capture dialog.

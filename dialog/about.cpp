@@ -14,4 +14,7 @@ const char kAboutText[] =
 
 const char kAboutTitle[] = "About Programmer";
 
-void ShowAbout(HWND owner) { MessageBoxA(owner, kAboutText, kAboutTitle, MB_ICONINFORMATION); }
+// A host window closed since it was handed over would keep the box from showing.
+void ShowAbout(HWND owner) {
+    MessageBoxA(owner && IsWindow(owner) ? owner : nullptr, kAboutText, kAboutTitle, MB_ICONINFORMATION);
+}

@@ -30,6 +30,25 @@ int32_t FlagFor(bool on) { return on ? -1 : 0; }
 // Reads the folder edit into SaveFolder; longer texts are cut to what fits.
 void ReadFolderEdit(HWND dialog) { GetDlgItemTextA(dialog, IDC_FOLDER_EDIT, SaveFolder, sizeof SaveFolder - 1); }
 
+// The window under the finder as the snapshot holds it: class, size of
+// what a capture takes, the start of its text and its process.
+std::string PickLine() {
+    if (!MiscData || !MiscData->HasTarget || !MiscData->Snapshot.TargetWnd) return std::string();
+    constexpr size_t kTextStart = 32;
+    const TMiscData& pick = *MiscData;
+    std::string text = pick.TextA.substr(0, kTextStart);
+    for (char& c : text)
+        if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+    if (pick.TextA.size() > kTextStart) text += "...";
+    const RECT& rect = pick.CaptureRect;
+    std::string line = pick.ClassNameA + " " + std::to_string(rect.right - rect.left) + "x" +
+                       std::to_string(rect.bottom - rect.top) + " \"" + text + "\" ";
+    if (!pick.ExeName.empty()) line += pick.ExeName + " ";
+    return line + "(" + std::to_string(pick.Snapshot.ProcessID) + ")";
+}
+
+void ShowPick(HWND dialog) { SetDlgItemTextA(dialog, IDC_PICK_LINE, PickLine().c_str()); }
+
 void ShowFinder(HWND dialog, HICON icon) {
     SendDlgItemMessageA(dialog, IDC_FINDER, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
 }
@@ -50,7 +69,11 @@ void InitDialog(HWND dialog) {
         }
         if (HideOnCapture) CheckDlgButton(dialog, IDC_HIDE_ON_CAPTURE, BST_CHECKED);
         HideOnCapture = FlagFor(IsTicked(dialog, IDC_HIDE_ON_CAPTURE));
+        if (CopyToClipboard) CheckDlgButton(dialog, IDC_COPY_TO_CLIPBOARD, BST_CHECKED);
+        CopyToClipboard = FlagFor(IsTicked(dialog, IDC_COPY_TO_CLIPBOARD));
     }
+    // The target kept from an earlier run, while it is still there.
+    if (MiscData && IsWindow(MiscData->Snapshot.TargetWnd)) ShowPick(dialog);
     SetFocus(GetDlgItem(dialog, IDC_ABOUT));
 }
 
@@ -77,17 +100,16 @@ void TakeScreenCapture(HWND dialog) {
     if (ScreenShot) ScreenShot->AlwaysRgb = RgbOnly != 0;
     if (SaveToFolder) {
         ReadFolderEdit(dialog);
-        if (SaveFolder[0] == '\0') {
+        if (SaveFolder[0] == '\0' && !CopyToClipboard) {
             // Nothing to hide for: the save-file dialog asks for the name.
             if (ScreenShot) ScreenShot->CaptureAndSaveAs(target);
             return;
         }
-        if (HideOnCapture) HideForCapture(dialog);
-        if (ScreenShot) ScreenShot->CaptureToFolder(target, SaveFolder);
-    } else {
-        if (HideOnCapture) HideForCapture(dialog);
-        if (ScreenShot) ScreenShot->CaptureAndSaveAs(target);
     }
+    if (HideOnCapture) HideForCapture(dialog);
+    // With the clipboard ticked, a capture without a folder goes to the clipboard alone.
+    if (ScreenShot)
+        ScreenShot->CaptureToDestinations(target, SaveToFolder ? SaveFolder : nullptr, CopyToClipboard != 0, dialog);
     Sleep(kPauseAfterCaptureMs);
     ShowAfterCapture(dialog);
 }
@@ -100,6 +122,7 @@ void ChooseFolder(HWND dialog) {
 void Apply(HWND dialog) {
     SaveToFolder = FlagFor(IsTicked(dialog, IDC_SAVE_TO_FOLDER));
     HideOnCapture = FlagFor(IsTicked(dialog, IDC_HIDE_ON_CAPTURE));
+    CopyToClipboard = FlagFor(IsTicked(dialog, IDC_COPY_TO_CLIPBOARD));
     ReadFolderEdit(dialog);
     SetDlgItemTextA(dialog, IDC_FOLDER_EDIT, SaveFolder);
     SaveSettings();
@@ -120,6 +143,7 @@ void HandleCommand(HWND dialog, int id) {
         if (!SaveToFolder) SetDlgItemTextA(dialog, IDC_FOLDER_EDIT, "");
         break;
     case IDC_HIDE_ON_CAPTURE: HideOnCapture = FlagFor(IsTicked(dialog, IDC_HIDE_ON_CAPTURE)); break;
+    case IDC_COPY_TO_CLIPBOARD: CopyToClipboard = FlagFor(IsTicked(dialog, IDC_COPY_TO_CLIPBOARD)); break;
     default: break;  // IDOK and IDCANCEL too: Esc does not close the dialog
     }
 }
@@ -154,6 +178,7 @@ void FollowDrag(HWND dialog) {
     if (framed) EraseOutline(framed);
     MiscData->SelectTarget(PointedWnd);
     InvertFrame(MiscData->Snapshot.TargetWnd);
+    ShowPick(dialog);
 }
 
 void EndDrag(HWND dialog) {

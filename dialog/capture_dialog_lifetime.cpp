@@ -9,12 +9,10 @@
 
 #include <new>
 
-namespace {
-
 // Made at the first dialog, on the host's thread, and kept for the life of
 // the library: the capture object binds the PNG library, which fixes the
 // output format. Never in DllMain, where loading a library is not safe.
-void StartOnce() {
+void StartCaptureObjects() {
     static const bool started = [] {
         // A failed allocation leaves the global null; every user checks it,
         // so the host survives a plug-in that cannot work.
@@ -25,8 +23,6 @@ void StartOnce() {
     }();
     static_cast<void>(started);
 }
-
-}  // namespace
 
 INT_PTR RunCaptureDialog(HWND owner, LPARAM initValue) {
     // The legacy hosts give no owner, so their menus stay usable while the
@@ -39,6 +35,6 @@ INT_PTR RunCaptureDialog(HWND owner, LPARAM initValue) {
         return 0;
     }
     if (owner && !IsWindow(owner)) owner = nullptr;
-    StartOnce();
+    StartCaptureObjects();
     return DialogBoxParamA(OwnModule(), MAKEINTRESOURCEA(IDD_CAPTURE), owner, CaptureDlgProc, initValue);
 }

@@ -3,6 +3,7 @@
 #include "dialog/about.h"
 #include "dialog/capture_dialog_lifetime.h"
 #include "host/host_call.h"
+#include "host/quick_capture.h"
 
 #include <cstring>
 
@@ -11,7 +12,10 @@ namespace {
 constexpr int kOllyInterfaceVersion = 110;
 constexpr int kOriginMainMenu = 0;
 constexpr int kOriginDisassembler = 31;
-constexpr char kMainMenu[] = "0 &Pixmerle 1.1.7|1 &Homepage|2 &About...";
+constexpr int kActionCaptureAgain = 4;
+constexpr int kActionDelayedCapture = 5;
+constexpr char kMainMenu[] =
+    "0 &Pixmerle 1.1.7|4 Capture &again|5 &Delayed capture under cursor|1 &Homepage|2 &About...";
 constexpr char kDisassemblerMenu[] = "0 &Pixmerle 1.1.7";
 
 }  // namespace
@@ -26,6 +30,10 @@ void __cdecl _ODBG_Pluginaction(int origin, int action, void* /*item*/) {
             OpenHomepage();
         } else if (origin == kOriginMainMenu && action == 2) {
             ShowAbout(HostMainWnd);
+        } else if (origin == kOriginMainMenu && action == kActionCaptureAgain) {
+            RunCaptureAgain(HostMainWnd);
+        } else if (origin == kOriginMainMenu && action == kActionDelayedCapture) {
+            StartDelayedCapture(HostMainWnd);
         }
         return 0;
     });
@@ -49,6 +57,9 @@ int __cdecl _ODBG_Plugininit(int version, HWND mainWindow, void* /*features*/) {
     HostMainWnd = mainWindow;
     return 0;
 }
+
+// The debugger closing: a delayed capture still waiting never comes.
+void __cdecl _ODBG_Plugindestroy(void) { CancelDelayedCapture(); }
 
 int __cdecl _ODBG_Plugindata(char* name) {
     if (name) std::memcpy(name, kPluginName, sizeof kPluginName);

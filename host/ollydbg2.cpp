@@ -5,6 +5,7 @@
 #include "dialog/capture_dialog_lifetime.h"
 #include "host/ollydbg2_menu.h"
 #include "host/host_call.h"
+#include "host/quick_capture.h"
 
 #include <atomic>
 #include <cwchar>
@@ -15,7 +16,13 @@ constexpr int kLowestHostVersion = 201;
 constexpr int kInterfaceVersion = 0x02010001;
 constexpr int kShortName = 32;
 
-enum MenuAction : ULONG { kActionCapture = 0, kActionHomepage = 1, kActionAbout = 2 };
+enum MenuAction : ULONG {
+    kActionCapture = 0,
+    kActionHomepage = 1,
+    kActionAbout = 2,
+    kActionCaptureAgain = 3,
+    kActionDelayedCapture = 4,
+};
 
 std::atomic<bool> initialised{false};
 
@@ -27,7 +34,7 @@ HWND OllyMainWindow() {
 }
 
 int __cdecl RunMenuAction(void* /*table*/, wchar_t* /*name*/, ULONG index, int mode) {
-    const bool known = index == kActionCapture || index == kActionHomepage || index == kActionAbout;
+    const bool known = index <= kActionDelayedCapture;
     if (mode == kOlly2MenuVerify) return known && initialised ? kOlly2MenuNormal : kOlly2MenuAbsent;
     if (mode != kOlly2MenuExecute || !known || !initialised) return kOlly2MenuNoRedraw;
     return RunHostAction(kOlly2MenuNoRedraw, [index] {
@@ -35,6 +42,8 @@ int __cdecl RunMenuAction(void* /*table*/, wchar_t* /*name*/, ULONG index, int m
         case kActionCapture: RunCaptureDialog(OllyMainWindow(), 0); break;
         case kActionHomepage: OpenHomepage(); break;
         case kActionAbout: ShowAbout(OllyMainWindow()); break;
+        case kActionCaptureAgain: RunCaptureAgain(OllyMainWindow()); break;
+        case kActionDelayedCapture: StartDelayedCapture(OllyMainWindow()); break;
         default: break;
         }
         return kOlly2MenuNoRedraw;
@@ -46,6 +55,10 @@ wchar_t* Text(const wchar_t* text) { return const_cast<wchar_t*>(text); }
 Olly2MenuItem mainMenu[] = {
     {Text(L"&Pixmerle 1.1.7"), Text(L"Capture a window to a PNG or BMP file"), 0, RunMenuAction, nullptr,
      {kActionCapture}},
+    {Text(kCaptureAgainTitleW), Text(L"Capture the last target again with the applied settings"), 0, RunMenuAction,
+     nullptr, {kActionCaptureAgain}},
+    {Text(kDelayedCaptureTitleW), Text(L"After the delay, capture the window under the mouse cursor"), 0,
+     RunMenuAction, nullptr, {kActionDelayedCapture}},
     {Text(L"&Homepage"), Text(L"Open Pixmerle's homepage"), 0, RunMenuAction, nullptr, {kActionHomepage}},
     {Text(L"&About..."), Text(L"About Pixmerle"), 0, RunMenuAction, nullptr, {kActionAbout}},
     {nullptr, nullptr, 0, nullptr, nullptr, {0}},
@@ -92,6 +105,7 @@ int __cdecl ODBG2_Pluginclose(void) { return 0; }
 // kept in the process by the running action, returns into its own code.
 void __cdecl ODBG2_Plugindestroy(void) {
     initialised = false;
+    CancelDelayedCapture();
     CloseActionWindows();
 }
 

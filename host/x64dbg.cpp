@@ -8,6 +8,7 @@
 #include "dialog/artwork.h"
 #include "dialog/capture_dialog_lifetime.h"
 #include "host/host_call.h"
+#include "host/quick_capture.h"
 #include "host/x64dbg_sdk.h"
 
 #include <atomic>
@@ -25,13 +26,21 @@ constexpr int kSdkVersion = 1;
 constexpr int kPluginVersion = 1;
 constexpr DWORD kStopWaitMs = 5000;
 
-enum MenuEntry { kEntryCapture = 0, kEntryHomepage = 1, kEntryAbout = 2, kEntryDisassemblerCapture = 3 };
+enum MenuEntry {
+    kEntryCapture = 0,
+    kEntryHomepage = 1,
+    kEntryAbout = 2,
+    kEntryDisassemblerCapture = 3,
+    kEntryCaptureAgain = 4,
+    kEntryDelayedCapture = 5,
+};
 
 struct HostFunctions {
     bool(__cdecl* menuAddEntry)(int menu, int entry, const char* title) = nullptr;
     bool(__cdecl* menuAddSeparator)(int menu) = nullptr;
     void(__cdecl* menuSetIcon)(int menu, const X64dbgIcon* icon) = nullptr;
     void(__cdecl* menuEntrySetIcon)(int pluginHandle, int entry, const X64dbgIcon* icon) = nullptr;
+    void(__cdecl* menuEntrySetHotkey)(int pluginHandle, int entry, const char* hotkey) = nullptr;
     void(__cdecl* logPuts)(const char* text) = nullptr;
 };
 
@@ -49,6 +58,7 @@ void BindHostFunctions() {
         {"_plugin_menuaddseparator", host.menuAddSeparator},
         {"_plugin_menuseticon", host.menuSetIcon},
         {"_plugin_menuentryseticon", host.menuEntrySetIcon},
+        {"_plugin_menuentrysethotkey", host.menuEntrySetHotkey},
         {"_plugin_logputs", host.logPuts},
     });
 }
@@ -65,6 +75,11 @@ void AddMenus(const X64dbgSetup& setup) {
     const PngImageBytes png = MenuIconPng();
     const X64dbgIcon icon{png.data, png.size};
     AddEntry(setup.hMenu, kEntryCapture, "&Pixmerle 1.1.7");
+    AddEntry(setup.hMenu, kEntryCaptureAgain, kCaptureAgainTitle);
+    AddEntry(setup.hMenu, kEntryDelayedCapture, kDelayedCaptureTitle);
+    // Older debuggers lack the function: the entry then has no key.
+    if (setup.hMenu >= 0 && host.menuEntrySetHotkey)
+        host.menuEntrySetHotkey(pluginHandle, kEntryCaptureAgain, kCaptureAgainHotkey);
     if (setup.hMenu >= 0 && host.menuAddSeparator) host.menuAddSeparator(setup.hMenu);
     AddEntry(setup.hMenu, kEntryHomepage, "&Homepage");
     AddEntry(setup.hMenu, kEntryAbout, "&About...");
@@ -83,6 +98,8 @@ void RunMenuEntry(int entry) {
     case kEntryDisassemblerCapture: RunCaptureDialog(debuggerWindow, 0); break;
     case kEntryHomepage: OpenHomepage(); break;
     case kEntryAbout: ShowAbout(debuggerWindow); break;
+    case kEntryCaptureAgain: RunCaptureAgain(debuggerWindow); break;
+    case kEntryDelayedCapture: StartDelayedCapture(debuggerWindow); break;
     default: break;
     }
 }
@@ -124,6 +141,7 @@ void __cdecl plugsetup(X64dbgSetup* setup) {
 bool __cdecl plugstop() {
     return ShieldHost(false, [] {
         stage = Stage::Stopped;
+        CancelDelayedCapture();
         return EndActions(kStopWaitMs);
     });
 }

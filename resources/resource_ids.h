@@ -42,3 +42,6 @@
 #define IDC_APPLY 207
 #define IDC_SAVE_TO_FOLDER 209
 #define IDC_HIDE_ON_CAPTURE 212
+#define IDC_COPY_TO_CLIPBOARD 213
+// The window under the finder: class, size, text, process.
+#define IDC_PICK_LINE 220

@@ -5,6 +5,8 @@
 #include "common/handles.h"
 #include "tracking/window_info.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <climits>
 #include <new>
@@ -104,6 +106,8 @@ void TMiscData::Clear() noexcept {
     TextA.clear();
     ClassNameW.clear();
     ClassNameA.clear();
+    ExeName.clear();
+    CaptureRect = RECT{};
     Snapshot = TargetSnapshot{};
     HasTarget = false;
 }
@@ -117,6 +121,20 @@ void TMiscData::SelectTarget(HWND window) noexcept {
     Snapshot.TargetWnd = window;
     Snapshot.FramedWnd = window;
     ReadAttributes(Snapshot, window, queries);
+    if (window) {
+        CaptureRect = VisibleFrame(window, Snapshot.WindowRect);
+        // The process list is walked once per process, not on every hover
+        // of a drag across one program's windows.
+        if (Snapshot.ProcessID != ExeNameProcessId) {
+            ExeNameOfProcess = ProcessFileName(Snapshot.ProcessID);
+            ExeNameProcessId = Snapshot.ProcessID;
+        }
+        try {
+            ExeName = ExeNameOfProcess;
+        } catch (...) {
+            // Out of memory: the pick line goes without the name.
+        }
+    }
     if (Props) Props->ReadProps(window);
     HasTarget = true;
 }
@@ -172,4 +190,25 @@ void RepaintWindow(HWND window) {
     // Invalidated, frame and children too, so the window's own thread paints
     // it afresh: a target that drew between two inversions keeps no streaks.
     if (window) RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
+std::string ProcessFileName(DWORD processId) noexcept {
+    // The process list needs no access to the process itself, which another
+    // user's or a protected process refuses.
+    if (!processId) return std::string();
+    const UniqueFile processes(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!processes) return std::string();
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(processes.get(), &entry); more; more = Process32Next(processes.get(), &entry)) {
+        if (entry.th32ProcessID != processId) continue;
+        try {
+            const std::string path = entry.szExeFile;
+            const size_t separator = path.find_last_of("\\/");
+            return separator == std::string::npos ? path : path.substr(separator + 1);
+        } catch (...) {
+            return std::string();
+        }
+    }
+    return std::string();
 }

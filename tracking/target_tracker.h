@@ -51,6 +51,13 @@ public:
     std::string TextA;
     std::wstring ClassNameW;
     std::string ClassNameA;
+    // What a capture of the target takes, in physical pixels when selected
+    // from a per-monitor aware thread: the part of the window that shows.
+    RECT CaptureRect{};
+    // The file name of the target's executable; empty where the system does not tell it.
+    std::string ExeName;
+    DWORD ExeNameProcessId = 0;
+    std::string ExeNameOfProcess;
     bool ForeignProcess = false;
     POINT CursorPos{};
     std::unique_ptr<TWndProps> Props;
@@ -69,5 +76,8 @@ BOOL CALLBACK ChildSearchProc(HWND window, LPARAM search);
 void InvertFrame(HWND window);
 void InvertWindow(HWND window);
 void RepaintWindow(HWND window);
+// The file name, without its folder, of the process's executable; empty
+// when the system does not tell it.
+std::string ProcessFileName(DWORD processId) noexcept;
 
 extern TMiscData* MiscData;

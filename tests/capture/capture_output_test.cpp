@@ -13,6 +13,7 @@
 #include "tests/support/save_dialog.h"
 #include "tests/support/screen.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_bounds.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -325,6 +327,74 @@ TEST_P(CaptureOutput, FewColoursGiveAPaletteOfExactlyThoseAndMoreGiveRgb) {
             EXPECT_EQ(std::string(text->data.begin(), text->data.end()), std::string(kSoftware, sizeof kSoftware - 1));
         }
     }
+}
+
+// Captures named in one millisecond are numbered, each file whole.
+TEST_P(CaptureOutput, CapturesOfOneMillisecondGetNumberedNamesAndNoneIsReplaced) {
+    PatternWindow window(80, 80, 64, 48);
+    SYSTEMTIME time{};
+    GetLocalTime(&time);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(shot.CaptureWindow(window.hwnd()));
+        ASSERT_TRUE(shot.SaveToFolderAt(dir.path().c_str(), time)) << i;
+        shot.FreeImage();
+    }
+    const std::string first = TimeStampedName(time, GetParam().png);
+    const std::string stem = first.substr(0, first.size() - 4);
+    const std::string ext = std::string(".") + GetParam().extension;
+    EXPECT_EQ(dir.Files(), (std::vector<std::string>{first, stem + "_2" + ext, stem + "_3" + ext}));
+    for (const std::string& name : dir.Files()) EXPECT_EQ(FileOfWindowMismatch(dir.file(name), window), "") << name;
+}
+
+void EmptyTheClipboard() {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    CloseClipboard();
+}
+
+TEST_P(CaptureOutput, ClipboardGetsExactPixelsAndInPngModeAWholePngFile) {
+    PatternWindow window(70, 60, 77, 51);
+    const ColourAt colour = [&window](int x, int y) { return window.ColourAt(x, y); };
+    ASSERT_NO_FATAL_FAILURE(EmptyTheClipboard());
+    ASSERT_TRUE(shot.CaptureToDestinations(window.hwnd(), nullptr, true, window.hwnd()));
+    EXPECT_EQ(shot.Image, nullptr);
+    EXPECT_TRUE(dir.Files().empty());
+    EXPECT_EQ(ClipboardDibMismatch(77, 51, colour), "");
+    const std::vector<uint8_t> png = ClipboardBytes(kPngClipboardFormat);
+    if (GetParam().png)
+        EXPECT_EQ(CaptureBytesMismatch(png, "the clipboard's PNG", 77, 51, colour), "");
+    else
+        EXPECT_TRUE(png.empty()) << "PNG bytes without a PNG library";
+}
+
+// A program that keeps the clipboard open: given up after the bounded
+// retry, the file written all the same, the clipboard as that program left it.
+TEST_P(CaptureOutput, ClipboardHeldElsewhereIsGivenUpAndTheFileStillWritten) {
+    PatternWindow window(70, 60, 64, 48);
+    ASSERT_NO_FATAL_FAILURE(EmptyTheClipboard());
+    HANDLE opened = CreateEventA(nullptr, TRUE, FALSE, nullptr), done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_TRUE(opened && done);
+    std::thread holder([&] {
+        const HWND owner = CreateWindowExA(0, "STATIC", "holder", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+        if (owner && OpenClipboard(owner)) {
+            SetEvent(opened);
+            WaitForSingleObject(done, kStepMs);
+            CloseClipboard();
+        }
+        SetEvent(opened);
+        if (owner) DestroyWindow(owner);
+    });
+    ASSERT_EQ(WaitForSingleObject(opened, kStepMs), WAIT_OBJECT_0);
+    EXPECT_FALSE(shot.CaptureToDestinations(window.hwnd(), dir.path().c_str(), true, window.hwnd()));
+    SetEvent(done);
+    holder.join();
+    CloseHandle(opened);
+    CloseHandle(done);
+    EXPECT_EQ(shot.Image, nullptr);
+    const std::vector<std::string> files = dir.Files();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(FileOfWindowMismatch(dir.file(files[0]), window), "");
+    EXPECT_TRUE(ClipboardBytes(nullptr, CF_DIB).empty()) << "the held clipboard was changed";
 }
 
 INSTANTIATE_TEST_SUITE_P(InThisProgramsMode, CaptureOutput, ::testing::Values(kFormat),

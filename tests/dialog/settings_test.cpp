@@ -34,10 +34,11 @@ class SettingsFile : public ::testing::Test {
 protected:
     void SetUp() override { RemoveSettings(); }
     void TearDown() override { RemoveSettings(); }
-    static void SetGlobals(const char* folder, int32_t toFolder, int32_t hide) {
+    static void SetGlobals(const char* folder, int32_t toFolder, int32_t hide, int32_t clipboard = 0) {
         lstrcpynA(SaveFolder, folder, sizeof(SaveFolder));
         SaveToFolder = toFolder;
         HideOnCapture = hide;
+        CopyToClipboard = clipboard;
     }
 };
 
@@ -45,15 +46,40 @@ TEST_F(SettingsFile, PathIsBesideTheHostExecutable) {
     EXPECT_EQ(SettingsFilePath(), SettingsPath());
 }
 
-TEST_F(SettingsFile, WrittenFromScratchHoldsTheSectionAndThreeKeysInOrder) {
-    SetGlobals("C:\\shots", -1, 0);
+TEST_F(SettingsFile, WrittenFromScratchHoldsTheSectionAndFourKeysInOrder) {
+    SetGlobals("C:\\shots", -1, 0, -1);
     SaveSettings();
-    EXPECT_EQ(ReadSettings(), "[Settings]\r\nAddress=C:\\shots\r\nIsAddress=1\r\nIsHide=0\r\n");
-    SetGlobals("", 0, 0);
+    EXPECT_EQ(ReadSettings(), "[Settings]\r\nAddress=C:\\shots\r\nIsAddress=1\r\nIsHide=0\r\nIsClipboard=1\r\n");
+    SetGlobals("", 0, 0, 0);
     LoadSettings();
     EXPECT_STREQ(SaveFolder, "C:\\shots");
     EXPECT_EQ(SaveToFolder, 1);
     EXPECT_EQ(HideOnCapture, 0);
+    EXPECT_EQ(CopyToClipboard, 1);
+    EXPECT_EQ(CaptureDelaySeconds, kDefaultDelaySeconds) << "no Delay key";
+}
+
+// "Delay" is read and never written: only a whole number of seconds from 1
+// to 30 counts, anything else gives 3.
+TEST_F(SettingsFile, DelayOutsideOneToThirtyOrNotANumberGivesThree) {
+    const std::pair<const char*, int32_t> cases[] = {
+        {"1", 1},   {"30", 30}, {"7 ", 7},  {"", 3},     {"0", 3},           {"-5", 3},
+        {"31", 3},  {"abc", 3}, {"5s", 3},  {"2.5", 3},  {"99999999999", 3},
+    };
+    for (const auto& [text, seconds] : cases) {
+        SCOPED_TRACE(text);
+        ASSERT_TRUE(WriteSettings(std::string("[Settings]\r\nDelay=") + text + "\r\nIsClipboard=5\r\n"));
+        CaptureDelaySeconds = 17;
+        LoadSettings();
+        EXPECT_EQ(CaptureDelaySeconds, seconds);
+        EXPECT_EQ(CopyToClipboard, 5) << "read as it stands, non-zero on";
+    }
+    ASSERT_TRUE(WriteSettings("[Settings]\r\nIsClipboard=1\r\n"));
+    LoadSettings();
+    EXPECT_EQ(CaptureDelaySeconds, 3) << "no Delay key";
+    CaptureDelaySeconds = 12;
+    SaveSettings();
+    EXPECT_EQ(ReadSettings().find("Delay"), std::string::npos) << "Apply writes no Delay";
 }
 
 TEST_F(SettingsFile, ValuesAreReadAsTheyStandAndWrittenBackAsOneOrZero) {
@@ -100,11 +126,12 @@ TEST_F(SettingsFile, MissingGarbageOrHugeFilesGiveTheDefaults) {
             ASSERT_TRUE(WriteSettings(garbage));
         }
         EXPECT_EQ(FileExists(SettingsPath().c_str()), !missing);
-        SetGlobals("C:\\old", 1, 1);
+        SetGlobals("C:\\old", 1, 1, 1);
         LoadSettings();
         EXPECT_STREQ(SaveFolder, "");
         EXPECT_EQ(SaveToFolder, 0);
         EXPECT_EQ(HideOnCapture, 0);
+        EXPECT_EQ(CopyToClipboard, 0);
     }
 }
 

@@ -330,7 +330,75 @@ TEST_F(DialogSession, LosingTheCaptureEndsTheDragAndTheDialogsOwnControlsCanBePi
     });
 }
 
+// The pick line names the window under the finder while it is dragged, the
+// one let go on, and a target kept from the run before.
+TEST_F(DialogSession, PickLineShowsClassSizeTextAndProcessOfTheWindowUnderTheFinder) {
+    PatternWindow first(30, 40, 161, 97);
+    SolidWindow second(260, 40, 90, 70, 0x00FF00);
+    SetWindowTextA(second.hwnd(), "Untitled & more\r\nsecond line");
+    const std::string process = " dialog_tests.exe (" + std::to_string(GetCurrentProcessId()) + ")";
+    const std::string firstLine = "PixmerleTestPaint 161x97 \"pattern\"" + process;
+    const std::string secondLine = "PixmerleTestPaint 90x70 \"Untitled & more  second line\"" + process;
+    RunDialog([&](Dialog& d) {
+        EXPECT_EQ(WindowText(d.Item(IDC_PICK_LINE)), "") << "before any target";
+        const RECT line = d.ItemRect(IDC_PICK_LINE), box = d.ItemRect(IDC_COPY_TO_CLIPBOARD);
+        for (const int id : {IDC_TAKE_CAPTURE, IDC_APPLY, IDC_HIDE_ON_CAPTURE})
+            EXPECT_GE(line.top, d.ItemRect(id).bottom) << "the pick line lies below control " << id;
+        EXPECT_GE(box.top, d.ItemRect(IDC_APPLY).bottom) << "the clipboard box lies below Apply";
+        EXPECT_LE(line.bottom, WindowRect(d.hwnd()).bottom) << "the dialog grew to hold the pick line";
+        ASSERT_TRUE(d.PressFinder());
+        ASSERT_TRUE(d.MoveTo(POINT{100, 90}));
+        EXPECT_EQ(WindowText(d.Item(IDC_PICK_LINE)), firstLine) << "while dragging";
+        ASSERT_TRUE(d.MoveTo(POINT{300, 70}));
+        EXPECT_EQ(WindowText(d.Item(IDC_PICK_LINE)), secondLine) << "while dragging";
+        ASSERT_TRUE(d.MoveTo(POINT{100, 90}));
+        ASSERT_TRUE(d.ReleaseButton());
+        EXPECT_EQ(WindowText(d.Item(IDC_PICK_LINE)), firstLine) << "after letting go";
+    });
+    RunDialog([&](Dialog& d) { EXPECT_EQ(WindowText(d.Item(IDC_PICK_LINE)), firstLine) << "kept from the run before"; });
+}
+
 // ---------------------------------------------------------------- capture
+
+void EmptyTheClipboard() {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    CloseClipboard();
+}
+
+TEST_F(DialogSession, CopyToClipboardGoesBesideTheFileOrAloneWithoutASaveDialog) {
+    TempDir dir;
+    ASSERT_TRUE(WriteSettings(SettingsText(dir.path(), 1, 0, 1)));
+    PatternWindow target(30, 40, 133, 81);
+    const Area area = PatternArea("target", target);
+    ASSERT_NO_FATAL_FAILURE(EmptyTheClipboard());
+    RunDialog([&](Dialog& d) {
+        ASSERT_TRUE(d.Ticked(IDC_COPY_TO_CLIPBOARD)) << "IsClipboard=1 read at start";
+        ExpectClearOfDialog(d, {area});
+        ASSERT_TRUE(d.DragTo(POINT{90, 80}));
+        std::vector<std::string> files = d.CaptureInto(dir);
+        ASSERT_EQ(files.size(), 1u);
+        ExpectImageOf(dir.file(files[0]), area);
+        EXPECT_EQ(ClipboardDibMismatch(area.width(), area.height(), area.colour), "") << "beside the file";
+
+        // "Save capture to :" off: the clipboard alone, no save-file dialog.
+        ASSERT_NO_FATAL_FAILURE(EmptyTheClipboard());
+        ASSERT_TRUE(d.Click(IDC_SAVE_TO_FOLDER));
+        ASSERT_FALSE(d.Ticked(IDC_SAVE_TO_FOLDER));
+        files = d.CaptureInto(dir);
+        EXPECT_EQ(OtherDialog(), nullptr) << "a save-file dialog opened";
+        EXPECT_TRUE(files.empty()) << "a file was written";
+        EXPECT_EQ(ClipboardDibMismatch(area.width(), area.height(), area.colour), "") << "the clipboard alone";
+
+        // Unticked, Apply stores it off.
+        ASSERT_TRUE(d.Click(IDC_COPY_TO_CLIPBOARD));
+        ASSERT_TRUE(d.Click(IDC_APPLY));
+        EXPECT_EQ(ReadSettings(), SettingsText("", 0, 0, 0));
+        ASSERT_TRUE(d.Click(IDC_COPY_TO_CLIPBOARD));
+        ASSERT_TRUE(d.Click(IDC_APPLY));
+        EXPECT_EQ(ReadSettings(), SettingsText("", 0, 0, 1));
+    });
+}
 
 uint64_t LocalNow() {
     SYSTEMTIME now;

@@ -102,8 +102,8 @@ TEST_F(EntryPoints, ExportTableNamesEveryEntryPointWithItsOrdinal) {
     const auto* exports = AtRva<IMAGE_EXPORT_DIRECTORY>(PluginModule(), directory.VirtualAddress);
     EXPECT_STREQ(AtRva<char>(PluginModule(), exports->Name), "Pixmerle_1_1_7.dll");
     EXPECT_EQ(exports->Base, 1u);
-    EXPECT_EQ(exports->NumberOfFunctions, 24u);
-    ASSERT_EQ(exports->NumberOfNames, 24u);
+    EXPECT_EQ(exports->NumberOfFunctions, 26u);
+    ASSERT_EQ(exports->NumberOfNames, 26u);
 
     std::map<std::string, DWORD> ordinals;
     const auto* names = AtRva<DWORD>(PluginModule(), exports->AddressOfNames);
@@ -116,7 +116,8 @@ TEST_F(EntryPoints, ExportTableNamesEveryEntryPointWithItsOrdinal) {
         {"_ODBG_Plugininit", 9},    {"_ODBG_Plugindata", 10},  {"IMMDBG_Pluginaction", 11}, {"IMMDBG_Pluginmenu", 12},
         {"IMMDBG_Plugininit", 13},  {"IMMDBG_Plugindata", 14}, {"ODBG2_Pluginquery", 15}, {"ODBG2_Plugininit", 16},
         {"ODBG2_Pluginmenu", 17},   {"ODBG2_Pluginreset", 18}, {"ODBG2_Pluginclose", 19}, {"ODBG2_Plugindestroy", 20},
-        {"pluginit", 21},           {"plugsetup", 22},         {"plugstop", 23},          {"CBMENUENTRY", 24}};
+        {"pluginit", 21},           {"plugsetup", 22},         {"plugstop", 23},          {"CBMENUENTRY", 24},
+        {"_ODBG_Plugindestroy", 25}, {"IMMDBG_Plugindestroy", 26}};
     EXPECT_EQ(ordinals, expected);
     for (const auto& [name, ordinal] : expected)
         EXPECT_EQ(GetProcAddress(PluginModule(), MAKEINTRESOURCEA(ordinal)), GetProcAddress(PluginModule(), name.c_str()))
@@ -161,7 +162,7 @@ TEST_F(EntryPoints, MenuTextDependsOnWhereTheDebuggerShowsIt) {
         int origin;
         int result;
         const char* text;
-    } cases[] = {{0, 1, "0 &Pixmerle 1.1.7|1 &Homepage|2 &About..."},
+    } cases[] = {{0, 1, "0 &Pixmerle 1.1.7|4 Capture &again|5 &Delayed capture under cursor|1 &Homepage|2 &About..."},
                  {31, 1, "0 &Pixmerle 1.1.7"},
                  {10, 0, nullptr},
                  {1, 0, nullptr},

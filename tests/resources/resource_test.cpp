@@ -298,6 +298,9 @@ const ExpectedControl kControls[] = {
     {IDC_APPLY, kButton, L"Apply", 0, 0x54009000, 0x4, 141, 45, 45, 12},
     {IDC_SAVE_TO_FOLDER, kButton, L"Save capture to :", 0, 0x50008003, 0, 91, 1, 72, 12},
     {IDC_HIDE_ON_CAPTURE, kButton, L"Hide app on capture", 0, 0x50008003, 0, 91, 25, 82, 12},
+    {IDC_COPY_TO_CLIPBOARD, kButton, L"Copy to clipboard", 0, 0x50008003, 0, 91, 71, 82, 12},
+    // SS_LEFT | SS_NOPREFIX: two wrapped lines, an ampersand in a title shown as it is.
+    {IDC_PICK_LINE, kStatic, L"", 0, 0x50000080, 0, 3, 84, 184, 18},
 };
 
 TEST(PluginResources, DllLoadsAsDataFile) {
@@ -314,11 +317,11 @@ TEST(CaptureDialogTemplate, HeaderIsExtendedTemplateWithTahomaFont) {
     EXPECT_EQ(in.Dword(), 0u) << "helpID";
     EXPECT_EQ(in.Dword(), 0x00004081u) << "exStyle";
     EXPECT_EQ(in.Dword(), 0x10CA08C2u) << "style";
-    EXPECT_EQ(in.Word(), 12) << "cDlgItems";
+    EXPECT_EQ(in.Word(), 14) << "cDlgItems";
     EXPECT_EQ(in.Short(), 0) << "x";
     EXPECT_EQ(in.Short(), 0) << "y";
     EXPECT_EQ(in.Short(), 190) << "cx";
-    EXPECT_EQ(in.Short(), 73) << "cy";
+    EXPECT_EQ(in.Short(), 104) << "cy";
     EXPECT_EQ(in.Word(), 0) << "no menu";
     EXPECT_EQ(in.Word(), 0) << "the standard dialog class";
     const Reader::NameOrOrdinal title = in.SzOrOrd();

@@ -3,8 +3,12 @@
 #include "tests/support/bmp_file.h"
 #include "tests/support/png_decode.h"
 
+#include <windows.h>
+
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <vector>
 
@@ -20,7 +24,47 @@ bool Near(uint32_t a, uint32_t b, int tolerance) {
 
 std::string CaptureFileMismatch(const std::string& path, int width, int height, const ColourAt& colour,
                                 int tolerance) {
-    const std::vector<uint8_t> bytes = ReadWholeFile(path);
+    return CaptureBytesMismatch(ReadWholeFile(path), path, width, height, colour, tolerance);
+}
+
+std::vector<uint8_t> ClipboardBytes(const char* formatName, UINT format) {
+    if (formatName) format = RegisterClipboardFormatA(formatName);
+    std::vector<uint8_t> bytes;
+    if (!OpenClipboard(nullptr)) return bytes;
+    if (HANDLE data = GetClipboardData(format)) {
+        const SIZE_T size = GlobalSize(data);
+        if (const void* locked = GlobalLock(data)) {
+            bytes.assign(static_cast<const uint8_t*>(locked), static_cast<const uint8_t*>(locked) + size);
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return bytes;
+}
+
+std::string ClipboardDibMismatch(int width, int height, const ColourAt& colour) {
+    const std::vector<uint8_t> dib = ClipboardBytes(nullptr, CF_DIB);
+    if (dib.size() < sizeof(BITMAPINFOHEADER)) return "the clipboard holds no CF_DIB";
+    BITMAPINFOHEADER header;
+    std::memcpy(&header, dib.data(), sizeof header);
+    const uint32_t colours = header.biClrUsed ? header.biClrUsed : header.biBitCount <= 8 ? 1u << header.biBitCount : 0;
+    const uint32_t stride = ((uint32_t(header.biWidth) * header.biBitCount + 31) / 32) * 4;
+    const uint32_t pixelsAt = header.biSize + colours * 4;
+    const size_t used = pixelsAt + size_t(stride) * uint32_t(std::abs(header.biHeight));
+    if (dib.size() < used) return "the clipboard's CF_DIB is shorter than its header says";
+    // As a BMP file: a file header in front of exactly the DIB's bytes.
+    std::vector<uint8_t> file(14, 0);
+    file[0] = 'B';
+    file[1] = 'M';
+    const uint32_t fileSize = uint32_t(14 + used), offBits = 14 + pixelsAt;
+    std::memcpy(&file[2], &fileSize, 4);
+    std::memcpy(&file[10], &offBits, 4);
+    file.insert(file.end(), dib.begin(), dib.begin() + std::ptrdiff_t(used));
+    return CaptureBytesMismatch(file, "CF_DIB", width, height, colour, 0);
+}
+
+std::string CaptureBytesMismatch(const std::vector<uint8_t>& bytes, const std::string& path, int width, int height,
+                                 const ColourAt& colour, int tolerance) {
     std::function<uint32_t(int, int)> pixel;
     int fileWidth = 0, fileHeight = 0;
     DecodedPng png;

@@ -7,9 +7,9 @@
 
 std::string SettingsPath(const std::string& folder) { return folder + "Pixmerle_Option.ini"; }
 
-std::string SettingsText(const std::string& folder, int toFolder, int hide) {
+std::string SettingsText(const std::string& folder, int toFolder, int hide, int clipboard) {
     return "[Settings]\r\nAddress=" + folder + "\r\nIsAddress=" + std::to_string(toFolder) +
-           "\r\nIsHide=" + std::to_string(hide) + "\r\n";
+           "\r\nIsHide=" + std::to_string(hide) + "\r\nIsClipboard=" + std::to_string(clipboard) + "\r\n";
 }
 
 bool WriteSettings(const std::string& text, const std::string& path) {

@@ -8,7 +8,7 @@
 // default the test program's, the host here.
 std::string SettingsPath(const std::string& folder = ProgramFolder());
 // The file as written from scratch with these values.
-std::string SettingsText(const std::string& folder, int toFolder, int hide);
+std::string SettingsText(const std::string& folder, int toFolder, int hide, int clipboard = 0);
 bool WriteSettings(const std::string& text, const std::string& path = SettingsPath());
 // The file's bytes; empty when there is none.
 std::string ReadSettings(const std::string& path = SettingsPath());

@@ -3,7 +3,9 @@
 #include "host/ollydbg2_menu.h"
 #include "tools/host_simulator/x32dbg_stand_in.h"
 
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -87,6 +89,34 @@ std::vector<std::pair<int, std::string>> ParseOllyMenu(const char* text) {
         item = end + 1;
     }
     return items;
+}
+
+// "Ctrl+Shift+F12" and the like, as x64dbg writes its keys: modifiers, then
+// a function key or one letter or digit.
+bool ParseHotkey(const std::string& text, int command, ACCEL& key) {
+    key = ACCEL{FVIRTKEY, 0, WORD(command)};
+    size_t start = 0;
+    for (;;) {
+        const size_t plus = text.find('+', start);
+        const std::string part = text.substr(start, plus == std::string::npos ? std::string::npos : plus - start);
+        if (plus == std::string::npos) {
+            if (part.size() >= 2 && (part[0] == 'F' || part[0] == 'f')) {
+                const int number = std::atoi(part.c_str() + 1);
+                if (number < 1 || number > 24) return false;
+                key.key = WORD(VK_F1 + number - 1);
+            } else if (part.size() == 1 && std::isalnum(static_cast<unsigned char>(part[0]))) {
+                key.key = WORD(std::toupper(static_cast<unsigned char>(part[0])));
+            } else {
+                return false;
+            }
+            return true;
+        }
+        if (!lstrcmpiA(part.c_str(), "Ctrl")) key.fVirt |= FCONTROL;
+        else if (!lstrcmpiA(part.c_str(), "Shift")) key.fVirt |= FSHIFT;
+        else if (!lstrcmpiA(part.c_str(), "Alt")) key.fVirt |= FALT;
+        else return false;
+        start = plus + 1;
+    }
 }
 
 }  // namespace
@@ -258,8 +288,18 @@ bool PluginHost::SetUpX32dbgMenus(HMENU bar) {
         for (int i = 0; i < entryCount(); ++i) {
             RecordedEntry entry{};
             if (!entryAt(i, &entry) || entry.menu != handle) continue;
-            if (entry.entry < 0) AppendMenuA(pluginMenu, MF_SEPARATOR, 0, nullptr);
-            else AppendMenuA(pluginMenu, MF_STRING, UINT_PTR(kCommandX32dbg + entry.entry), entry.title);
+            if (entry.entry < 0) {
+                AppendMenuA(pluginMenu, MF_SEPARATOR, 0, nullptr);
+                continue;
+            }
+            const int command = kCommandX32dbg + entry.entry;
+            std::string text = entry.title;
+            ACCEL key{};
+            if (entry.hotkey && *entry.hotkey && ParseHotkey(entry.hotkey, command, key)) {
+                text += std::string("\t") + entry.hotkey;
+                accelerators_.push_back(key);
+            }
+            AppendMenuA(pluginMenu, MF_STRING, UINT_PTR(command), text.c_str());
         }
         HMENU popup = CreatePopupMenu();
         AppendMenuA(popup, MF_POPUP, reinterpret_cast<UINT_PTR>(pluginMenu), name_.c_str());
@@ -381,11 +421,15 @@ void PluginHost::OnCommand(int command) {
 
 int PluginHost::Run(bool startNow) {
     if (startNow) PostMessageA(mainWindow_, WM_COMMAND, StartCommand(), 0);
+    // The keys the plug-in gave its entries, as the debugger binds them.
+    HACCEL keys = accelerators_.empty() ? nullptr : CreateAcceleratorTableA(accelerators_.data(), int(accelerators_.size()));
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (keys && TranslateAcceleratorA(mainWindow_, keys, &message)) continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+    if (keys) DestroyAcceleratorTable(keys);
     return 0;
 }
 

@@ -67,6 +67,7 @@ private:
     HWND mainWindow_ = nullptr;
     std::string name_;
     std::vector<Olly2Item> olly2Items_;
+    std::vector<ACCEL> accelerators_;
     bool unloadFromDialog_ = false;
     bool unloadedFromDialog_ = false;
 };

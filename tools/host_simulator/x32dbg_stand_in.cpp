@@ -24,6 +24,7 @@ struct Entry {
     int entry;
     std::string title;
     bool hasPngIcon = false;
+    std::string hotkey;
 };
 
 std::vector<Menu> menus;
@@ -76,14 +77,14 @@ STAND_IN_API bool __cdecl _plugin_menuaddentry(int hMenu, int hEntry, const char
     if (!menu || !title || hEntry < 0) return false;
     for (const Entry& entry : entries)
         if (entry.pluginHandle == menu->pluginHandle && entry.entry == hEntry) return false;
-    entries.push_back(Entry{menu->pluginHandle, hMenu, hEntry, title});
+    entries.push_back(Entry{menu->pluginHandle, hMenu, hEntry, title, false, ""});
     return true;
 }
 
 STAND_IN_API bool __cdecl _plugin_menuaddseparator(int hMenu) {
     const Menu* menu = FindMenu(hMenu);
     if (!menu) return false;
-    entries.push_back(Entry{menu->pluginHandle, hMenu, -1, ""});
+    entries.push_back(Entry{menu->pluginHandle, hMenu, -1, "", false, ""});
     return true;
 }
 
@@ -94,6 +95,11 @@ STAND_IN_API void __cdecl _plugin_menuseticon(int hMenu, const X64dbgIcon* icon)
 STAND_IN_API void __cdecl _plugin_menuentryseticon(int pluginHandle, int hEntry, const X64dbgIcon* icon) {
     for (Entry& entry : entries)
         if (entry.pluginHandle == pluginHandle && entry.entry == hEntry) entry.hasPngIcon = IsPng(icon);
+}
+
+STAND_IN_API void __cdecl _plugin_menuentrysethotkey(int pluginHandle, int hEntry, const char* hotkey) {
+    for (Entry& entry : entries)
+        if (entry.pluginHandle == pluginHandle && entry.entry == hEntry) entry.hotkey = hotkey ? hotkey : "";
 }
 
 STAND_IN_API void __cdecl _plugin_logputs(const char* text) {
@@ -114,7 +120,7 @@ STAND_IN_API int __cdecl simulator_entry_count() { return int(entries.size()); }
 STAND_IN_API bool __cdecl simulator_entry(int index, RecordedEntry* entry) {
     if (index < 0 || size_t(index) >= entries.size() || !entry) return false;
     const Entry& found = entries[size_t(index)];
-    *entry = RecordedEntry{found.menu, found.entry, found.title.c_str(), found.hasPngIcon};
+    *entry = RecordedEntry{found.menu, found.entry, found.title.c_str(), found.hasPngIcon, found.hotkey.c_str()};
     return true;
 }
 

@@ -22,6 +22,7 @@ struct RecordedEntry {
     int entry;  // -1 for a separator
     const char* title;
     bool hasPngIcon;
+    const char* hotkey;  // empty when none was set
 };
 
 struct RecordedMenu {
