@@ -75,13 +75,15 @@ std::string TimeStampedName(const SYSTEMTIME& time, bool png, int sequence) {
            (sequence > 1 ? "_" + std::to_string(sequence) : std::string()) + (png ? ".png" : ".bmp");
 }
 
+bool TScreenShot::WriteImage(const char* path) {
+    if (PngAvailable && ImageIsBitmap)
+        return WritePngFile(path, static_cast<HBITMAP>(Image), ImageWidth, ImageHeight, !AlwaysRgb);
+    return WriteBmpFile(Image, path) == ERROR_SUCCESS;
+}
+
 bool TScreenShot::SaveToFile(const char* fileName) {
     if (!Image) return false;
-    return WriteComplete(fileName, [this](const char* path) {
-        if (PngAvailable && ImageIsBitmap)
-            return WritePngFile(path, static_cast<HBITMAP>(Image), ImageWidth, ImageHeight, !AlwaysRgb);
-        return WriteBmpFile(Image, path) == ERROR_SUCCESS;
-    });
+    return WriteComplete(fileName, [this](const char* path) { return WriteImage(path); });
 }
 
 bool TScreenShot::SaveToFileAndFree(const char* fileName) {
@@ -142,10 +144,8 @@ bool TScreenShot::SaveToFolderAt(const char* folder, const SYSTEMTIME& time) {
         if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
         // Not replacing: a file that came under this name meanwhile stays.
         bool nameTaken = false;
-        if (WriteComplete(path.c_str(), [this, png](const char* temporary) {
-                if (png) return WritePngFile(temporary, static_cast<HBITMAP>(Image), ImageWidth, ImageHeight);
-                return WriteBmpFile(Image, temporary) == ERROR_SUCCESS;
-            }, false, &nameTaken))
+        if (WriteComplete(path.c_str(), [this](const char* temporary) { return WriteImage(temporary); }, false,
+                          &nameTaken))
             return true;
         if (!nameTaken) return false;
     }

@@ -17,6 +17,8 @@ public:
     bool CaptureWindow(HWND window);
     void FreeImage();
 
+    // The held image as a PNG or BMP file at `path`, nothing more.
+    bool WriteImage(const char* path);
     bool SaveToFile(const char* fileName);
     bool SaveToFileAndFree(const char* fileName);
     bool SaveWithDialog();
