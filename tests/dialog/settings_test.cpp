@@ -162,6 +162,22 @@ TEST(FileExistsTest, DirectoriesAndFilesOpenForWritingCountAsMissing) {
     EXPECT_FALSE(FileExists(dir.file("absent.ini").c_str()));
 }
 
+// The browser lists the drives that Wine's mount manager reports; in a fresh
+// prefix the manager comes up a while after the first program.
+::testing::AssertionResult MountManagerReportsDrivesCAndD(DWORD boundMs) {
+    constexpr DWORD kDrivesCAndD = 1u << ('C' - 'A') | 1u << ('D' - 'A');
+    if (WaitUntil([] { return (GetLogicalDrives() & kDrivesCAndD) == kDrivesCAndD; }, boundMs))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "waited in vain for Wine's mount manager to report drives C: and D: (drive mask "
+                                         << std::hex << GetLogicalDrives() << ")";
+}
+
+// wine-run's check before each attempt at the browser's tests: a manager that
+// has not come up by then gets Wine's services restarted.
+TEST(FolderBrowserReady, MountManagerReportsDrivesCAndD) {
+    EXPECT_TRUE(MountManagerReportsDrivesCAndD(Bound(40000)));
+}
+
 // The folder browser, answered from a second thread.
 class FolderBrowser : public ::testing::Test {
 protected:
@@ -174,14 +190,7 @@ protected:
     TempDir dir;
     CurrentFolder hostFolder;
 
-    // The browser lists the drives that Wine's mount manager reports; in a
-    // fresh prefix the manager comes up a while after the first program.
-    void SetUp() override {
-        constexpr DWORD kDrivesCAndD = 1u << ('C' - 'A') | 1u << ('D' - 'A');
-        ASSERT_TRUE(WaitUntil([] { return (GetLogicalDrives() & kDrivesCAndD) == kDrivesCAndD; }, Bound(60000)))
-            << "waited in vain for Wine's mount manager to report drives C: and D: (drive mask " << std::hex
-            << GetLogicalDrives() << ")";
-    }
+    void SetUp() override { ASSERT_TRUE(MountManagerReportsDrivesCAndD(Bound(60000))); }
 
     void ExpectHostFolderStillCurrent() const {
         EXPECT_TRUE(hostFolder.StillCurrent()) << "the browser made " << CurrentDirectory() << " current";
@@ -270,13 +279,13 @@ protected:
         if (child) SendMessageTimeoutA(tree, TVM_SELECTITEM, TVGN_CARET, LPARAM(child), SMTO_ABORTIFHUNG, kAnswerMs, &ignored);
     }
 
-    // The browser fills its tree as it goes: wait a little for the expected selection.
+    // The browser fills its tree as it goes, a folder at a time, slowly on
+    // a busy emulated machine: wait for the expected selection.
     static std::string SelectionSettledOn(HWND browser, const std::string& expected) {
         std::string text = SelectedItemText(browser);
-        for (int i = 0; i < 40 && !expected.empty() && lstrcmpiA(text.c_str(), expected.c_str()) != 0; ++i) {
-            Sleep(100);
-            text = SelectedItemText(browser);
-        }
+        if (!expected.empty())
+            WaitUntil([&] { return lstrcmpiA((text = SelectedItemText(browser)).c_str(), expected.c_str()) == 0; },
+                      Bound(10000));
         return text;
     }
 
