@@ -142,7 +142,7 @@ def main():
     ctypes.CDLL(None).prctl(36, 1, 0, 0, 0)  # PR_SET_CHILD_SUBREAPER
     profile = tempfile.mkdtemp(prefix="browser-page-")
     browser = DevTools(profile)
-    state, share, shot = {}, 0.0, None
+    state, share, shot, expected = {}, 0.0, None, None
     try:
         target = browser.call("Target.createTarget", url=url)["targetId"]
         session = browser.call("Target.attachToTarget", targetId=target, flatten=True)["sessionId"]
@@ -183,6 +183,11 @@ def main():
         signal.alarm(0)
     if shot:
         open(shot_path, "wb").write(shot)
+    if share < MATCHING_SHARE and expected:
+        # What the display showed, beside the page's screenshot.
+        with open(shot_path + ".display.ppm", "wb") as grabbed:
+            grabbed.write(b"P6 %d %d 255\n" % (width, height))
+            grabbed.write(bytes(channel for row in expected for colour in row for channel in colour[:3]))
     if share < MATCHING_SHARE:
         sys.exit("the page does not show the window: page state %s, %.1f%% of its pixels match"
                  % (state, 100 * share))

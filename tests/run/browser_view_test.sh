@@ -104,7 +104,8 @@ if start exit; then
   # middle 21 of the template's 104 units down, below the caption.
   python3 "$here/tests/run/browser_page.py" "http://127.0.0.1:$port/vnc.html?autoconnect=1" "$display" \
     "$x" "$y" "$w" "$h" "$work/shot.png" $((x + w / 10)) $((y + h * 30 / 100)) ||
-    { fail "the page does not show the dialog"; cp "$work/shot.png" "$build/browser_view_shot.png" 2>/dev/null || true; }
+    { fail "the page does not show the dialog"; cp "$work/shot.png" "$build/browser_view_shot.png" 2>/dev/null || true
+      cp "$work/shot.png.display.ppm" "$build/browser_view_display.ppm" 2>/dev/null || true; }
   ended "Exit in the page"
 fi
 
