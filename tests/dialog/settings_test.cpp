@@ -162,22 +162,6 @@ TEST(FileExistsTest, DirectoriesAndFilesOpenForWritingCountAsMissing) {
     EXPECT_FALSE(FileExists(dir.file("absent.ini").c_str()));
 }
 
-// The browser lists the drives that Wine's mount manager reports; in a fresh
-// prefix the manager comes up a while after the first program.
-::testing::AssertionResult MountManagerReportsDrivesCAndD(DWORD boundMs) {
-    constexpr DWORD kDrivesCAndD = 1u << ('C' - 'A') | 1u << ('D' - 'A');
-    if (WaitUntil([] { return (GetLogicalDrives() & kDrivesCAndD) == kDrivesCAndD; }, boundMs))
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "waited in vain for Wine's mount manager to report drives C: and D: (drive mask "
-                                         << std::hex << GetLogicalDrives() << ")";
-}
-
-// wine-run's check before each attempt at the browser's tests: a manager that
-// has not come up by then gets Wine's services restarted.
-TEST(FolderBrowserReady, MountManagerReportsDrivesCAndD) {
-    EXPECT_TRUE(MountManagerReportsDrivesCAndD(Bound(40000)));
-}
-
 // The folder browser, answered from a second thread.
 class FolderBrowser : public ::testing::Test {
 protected:
@@ -190,7 +174,14 @@ protected:
     TempDir dir;
     CurrentFolder hostFolder;
 
-    void SetUp() override { ASSERT_TRUE(MountManagerReportsDrivesCAndD(Bound(60000))); }
+    // The browser lists the drives that Wine's mount manager reports; in a
+    // fresh prefix the manager comes up a while after the first program.
+    void SetUp() override {
+        constexpr DWORD kDrivesCAndD = 1u << ('C' - 'A') | 1u << ('D' - 'A');
+        ASSERT_TRUE(WaitUntil([] { return (GetLogicalDrives() & kDrivesCAndD) == kDrivesCAndD; }, Bound(60000)))
+            << "waited in vain for Wine's mount manager to report drives C: and D: (drive mask " << std::hex
+            << GetLogicalDrives() << ")";
+    }
 
     void ExpectHostFolderStillCurrent() const {
         EXPECT_TRUE(hostFolder.StillCurrent()) << "the browser made " << CurrentDirectory() << " current";
@@ -297,6 +288,10 @@ protected:
         return item ? ItemText(tree, item) : std::string();
     }
 };
+
+// wine-run's check before each attempt at these tests: SetUp's wait for the
+// drives, whose failure gets Wine's services restarted.
+TEST_F(FolderBrowser, MountManagerReportsTheDrives) {}
 
 // On a thread without COM, and on one in the multithreaded apartment, where
 // the browser may fail but must not take that apartment away.
