@@ -63,6 +63,7 @@ using png_set_bgr = void(__cdecl*)(png_struct_def*);
 using png_error = void(__cdecl*)(const png_struct_def*, const char*);
 using png_set_PLTE = void(__cdecl*)(png_struct_def*, png_info_def*, const png_color_struct*, int);
 using png_set_packing = void(__cdecl*)(png_struct_def*);
+using png_write_chunk = void(__cdecl*)(png_struct_def*, const unsigned char*, const unsigned char*, size_t);
 }  // namespace PngFn
 
 struct PngBindingRecord {
@@ -101,6 +102,9 @@ struct PngBindingRecord {
     // Not required; a library without both writes every capture as RGB.
     PngFn::png_set_PLTE png_set_PLTE;
     PngFn::png_set_packing png_set_packing;
+    // Not required; with it unfiltered palette rows are compressed by the
+    // plug-in and written as one IDAT chunk, else by the library's zlib.
+    PngFn::png_write_chunk png_write_chunk;
 };
 
 extern PngBindingRecord PngBinding;
@@ -113,6 +117,7 @@ struct PngSettings {
     int Level = -1;
     int Strategy = -1;
     int Filters = -1;
+    bool PlugInDeflate = false;  // the plug-in compresses the rows, unfiltered
 };
 constexpr int kZlibRle = 3;
 constexpr int kPngFilterNone = 0x08;
@@ -129,7 +134,9 @@ struct PngImageBuffers {
     int32_t Height = 0;
     bool Bgr = false;                          // rows in the DIB's blue-green-red order
     std::unique_ptr<unsigned char[]> Dib;      // 24-bit DIB: header, then lines bottom-up
-    std::unique_ptr<unsigned char[]> Pixels;   // RGB rows top-down, or palette indices, one byte a pixel
+    // RGB rows top-down; or palette indices, one byte a pixel, each row after
+    // a filter byte of 0, so that indexed rows are the deflate input as they lie.
+    std::unique_ptr<unsigned char[]> Pixels;
     std::unique_ptr<unsigned char*[]> Rows;    // one pointer per row, top row first
     int Colours = 0;                           // palette entries of indexed rows; 0 for RGB rows
     PngColour Palette[kPngMostPaletteColours] = {};

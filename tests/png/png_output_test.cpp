@@ -192,6 +192,84 @@ TEST_F(PngCapture, MixedContentIsNoLargerThanWithTheLibrarysDefaults) {
     }
 }
 
+// Palette pictures the plug-in compresses itself, built to reach every part
+// of its stream: runs longer than a match and than a parse segment, rows
+// repeating the row above or a line further up, glyph-like blocks repeated
+// across a row, and rows of noise, over several blocks; at every bit depth,
+// and down to a single pixel.
+TEST_F(PngCapture, PaletteRowsThePlugInCompressesDecodeExactly) {
+    if (!PalettesBound() || !PngBinding.png_write_chunk) GTEST_SKIP() << "this library writes no palettes";
+    struct Case {
+        int width, height, colours;
+    };
+    for (const Case c : {Case{1, 1, 1}, Case{700, 3, 2}, Case{1283, 1100, 2}, Case{999, 700, 4}, Case{1600, 900, 16},
+                         Case{1024, 1100, 256}}) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + ", " + std::to_string(c.colours) +
+                     " colours");
+        std::vector<uint32_t> colours(size_t(c.width) * size_t(c.height));
+        auto colourOf = [&](uint32_t index) {
+            return ((index % uint32_t(c.colours)) * 0x010203u + 0x102030u) & 0xFFFFFFu;
+        };
+        uint32_t state = uint32_t(c.colours) * 7919u;
+        for (int y = 0; y < c.height; ++y) {
+            uint32_t* row = colours.data() + size_t(y) * size_t(c.width);
+            state = state * 1664525u + 1013904223u;
+            const uint32_t kind = y < 2 ? 0 : (state >> 24) % 6;
+            for (int x = 0; x < c.width; ++x) {
+                state = state * 1664525u + 1013904223u;
+                if (kind == 1) row[x] = row[x - c.width];
+                else if (kind == 2 && y >= 16) row[x] = row[x - 16 * c.width];
+                else if (kind == 3) row[x] = colourOf(uint32_t((x / 7) % 5 + (x % 7 < 3 ? 0 : 9)));
+                else if (kind == 4) row[x] = colourOf(state >> 16);
+                else row[x] = colourOf(uint32_t(x > c.width / 3) * uint32_t(y / 40 + 1));
+            }
+        }
+        // Every colour of the palette appears.
+        for (int i = 0; i < c.colours && i < c.width * c.height; ++i) colours[size_t(i)] = colourOf(uint32_t(i));
+        const UniqueBitmap bitmap(BitmapOf(colours, c.width, c.height));
+        PngImageBuffers buffers;
+        ASSERT_TRUE(FetchPngDib(bitmap.get(), c.width, c.height, buffers));
+        ASSERT_TRUE(PrepareRows(buffers));
+        ASSERT_EQ(buffers.Colours, c.colours);
+        PngSettings settings{6, -1, kPngFilterNone, true};
+        const std::string path = dir.file("palette.png");
+        ASSERT_TRUE(EncodePngRows(path.c_str(), buffers, settings));
+        DecodedPng png;
+        std::string error;
+        ASSERT_TRUE(DecodePng(ReadWholeFile(path), png, error)) << error;
+        EXPECT_EQ(png.colourType, 3);
+        EXPECT_EQ(png.bitDepth, PaletteBitDepth(c.colours));
+        EXPECT_EQ(CaptureFileMismatch(path, c.width, c.height,
+                                      [&](int x, int y) { return colours[size_t(y) * size_t(c.width) + size_t(x)]; }),
+                  "");
+    }
+}
+
+// A debugger-like listing: the plug-in's parse is chosen for it and gives a
+// smaller file than zlib's slowest lazy parse.
+TEST_F(PngCapture, ListingIsSmallerThanAtZlibsHighLevels) {
+    if (!PalettesBound() || !PngBinding.png_write_chunk) GTEST_SKIP() << "this library writes no palettes";
+    constexpr int kWidth = 1280, kHeight = 1024;
+    const UniqueBitmap frame(BitmapOf(std::vector<uint32_t>(size_t(kWidth) * kHeight), kWidth, kHeight));
+    {
+        const UniqueDc dc(CreateCompatibleDC(nullptr));
+        Selection selected(dc.get(), frame.get());
+        PaintListing(dc.get(), kWidth, kHeight);
+    }
+    PngImageBuffers buffers;
+    ASSERT_TRUE(FetchPngDib(frame.get(), kWidth, kHeight, buffers));
+    ASSERT_TRUE(PrepareRows(buffers));
+    const PngSettings chosen = ChoosePngSettings(buffers);
+    EXPECT_TRUE(chosen.PlugInDeflate);
+    const std::string own = dir.file("own.png"), zlib = dir.file("zlib.png");
+    ASSERT_TRUE(EncodePngRows(own.c_str(), buffers, chosen));
+    const size_t ownBytes = ReadWholeFile(own).size();
+    for (const int level : {8, 9}) {
+        ASSERT_TRUE(EncodePngRows(zlib.c_str(), buffers, PngSettings{level, -1, kPngFilterNone}));
+        EXPECT_LT(ownBytes, ReadWholeFile(zlib).size()) << "at level " << level;
+    }
+}
+
 // A write the full disk cuts short fails, leaking nothing, and the next
 // write elsewhere succeeds.
 TEST(PngFullDisk, WriteErrorIsAFailureAndTheHostCarriesOn) {
