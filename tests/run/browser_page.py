@@ -31,6 +31,7 @@ from image_pixels import read_png  # noqa: E402
 TOLERANCE = 8         # per channel, for the VNC encoding's rounding
 MATCHING_SHARE = 0.99  # a blinking caret may differ
 DEADLINE_SECONDS = 60 * int(os.environ.get("PIXMERLE_TIME_FACTOR", "1"))
+RELOAD_SECONDS = DEADLINE_SECONDS / 6
 
 
 def read_xwd(data):
@@ -146,8 +147,17 @@ def main():
     try:
         target = browser.call("Target.createTarget", url=url)["targetId"]
         session = browser.call("Target.attachToTarget", targetId=target, flatten=True)["sessionId"]
+        # The page has shown the dialog as it first was for the whole bound:
+        # a tab in the background gets no animation frames, in which noVNC
+        # draws the updates after the first picture. In front, and loaded
+        # anew while its picture still differs, it shows the display as it is.
+        browser.call("Page.bringToFront", session)
         deadline = time.monotonic() + DEADLINE_SECONDS
+        loaded = time.monotonic()
         while share < MATCHING_SHARE and time.monotonic() < deadline:
+            if shot and time.monotonic() - loaded > RELOAD_SECONDS:
+                browser.call("Page.reload", session)
+                loaded = time.monotonic()
             time.sleep(0.5)
             answer = browser.call("Runtime.evaluate", session, expression=CANVAS_STATE)
             if "exceptionDetails" in answer or "value" not in answer["result"]:
