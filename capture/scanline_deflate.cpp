@@ -68,15 +68,17 @@ struct CodeTables {
     }
 };
 
-// One step of the parse: a literal byte (Distance 0) or a match.
-struct Step {
-    uint16_t Length;  // the byte of a literal
-    uint16_t Distance;
-};
-
 struct Match {
     uint16_t Length;
     uint16_t Distance;
+};
+// One step of the parse: a match, or a literal byte (held in Length) with Distance 0.
+using Step = Match;
+
+// How often each symbol of a block is sent; its end counts once.
+struct SymbolCounts {
+    uint32_t LitLen[kLitLenSymbols] = {};
+    uint32_t Distance[kDistanceSymbols] = {};
 };
 
 class BitWriter {
@@ -254,8 +256,8 @@ public:
 private:
     void FindMatches(size_t begin, size_t end);
     void Parse(size_t begin, size_t end, const CostModel& model, std::vector<Step>& steps);
-    void CountSteps(const std::vector<Step>& steps, uint32_t* litLen, uint32_t* distance) const;
-    void WriteBlock(const std::vector<Step>& steps, bool last);
+    void CountSteps(const std::vector<Step>& steps, SymbolCounts& counts) const;
+    void WriteBlock(const std::vector<Step>& steps, const SymbolCounts& counts, bool last);
     void Insert(size_t position);
     uint32_t Hash(size_t position) const {
         uint64_t word;
@@ -409,24 +411,21 @@ void ScanlineDeflater::Parse(size_t begin, size_t end, const CostModel& model, s
     }
 }
 
-void ScanlineDeflater::CountSteps(const std::vector<Step>& steps, uint32_t* litLen, uint32_t* distance) const {
+void ScanlineDeflater::CountSteps(const std::vector<Step>& steps, SymbolCounts& counts) const {
     for (const Step& step : steps) {
         if (step.Distance == 0) {
-            ++litLen[step.Length];
+            ++counts.LitLen[step.Length];
         } else {
-            ++litLen[257 + tables_.LengthCode[step.Length]];
-            ++distance[tables_.DistanceSymbol(step.Distance)];
+            ++counts.LitLen[257 + tables_.LengthCode[step.Length]];
+            ++counts.Distance[tables_.DistanceSymbol(step.Distance)];
         }
     }
 }
 
-void ScanlineDeflater::WriteBlock(const std::vector<Step>& steps, bool last) {
-    uint32_t litLenCount[kLitLenSymbols] = {}, distanceCount[kDistanceSymbols] = {};
-    CountSteps(steps, litLenCount, distanceCount);
-    litLenCount[kEndOfBlock] = 1;
+void ScanlineDeflater::WriteBlock(const std::vector<Step>& steps, const SymbolCounts& counts, bool last) {
     uint8_t litLenLengths[kLitLenSymbols], distanceLengths[kDistanceSymbols];
-    BuildCodeLengths(litLenCount, kLitLenSymbols, 15, litLenLengths);
-    BuildCodeLengths(distanceCount, kDistanceSymbols, 15, distanceLengths);
+    BuildCodeLengths(counts.LitLen, kLitLenSymbols, 15, litLenLengths);
+    BuildCodeLengths(counts.Distance, kDistanceSymbols, 15, distanceLengths);
     uint16_t litLenCodes[kLitLenSymbols], distanceCodes[kDistanceSymbols];
     AssignCodes(litLenLengths, kLitLenSymbols, litLenCodes);
     AssignCodes(distanceLengths, kDistanceSymbols, distanceCodes);
@@ -522,6 +521,8 @@ bool ScanlineDeflater::Run() {
     CostModel model;
     model.Initial(tables_);
     std::vector<Step> block, segment;
+    SymbolCounts counts;
+    counts.LitLen[kEndOfBlock] = 1;
     size_t blockStart = 0;
     for (size_t begin = 0; begin < size_ || size_ == 0;) {
         const size_t end = std::min(size_, begin + kSegmentBytes);
@@ -529,20 +530,19 @@ bool ScanlineDeflater::Run() {
         // Parsed with the codes the block so far implies: a second parse
         // with the segment's own codes saved under 1 % in twice the time.
         Parse(begin, end, model, segment);
-        uint32_t litLen[kLitLenSymbols] = {}, distance[kDistanceSymbols] = {};
-        CountSteps(block, litLen, distance);
-        CountSteps(segment, litLen, distance);
-        litLen[kEndOfBlock] = 1;
+        CountSteps(segment, counts);
         uint8_t litLenLengths[kLitLenSymbols], distanceLengths[kDistanceSymbols];
-        BuildCodeLengths(litLen, kLitLenSymbols, 15, litLenLengths);
-        BuildCodeLengths(distance, kDistanceSymbols, 15, distanceLengths);
+        BuildCodeLengths(counts.LitLen, kLitLenSymbols, 15, litLenLengths);
+        BuildCodeLengths(counts.Distance, kDistanceSymbols, 15, distanceLengths);
         model.Estimate(tables_, litLenLengths, distanceLengths);
         block.insert(block.end(), segment.begin(), segment.end());
         begin = end;
         const bool last = begin >= size_;
         if (last || begin - blockStart >= kBlockBytes) {
-            WriteBlock(block, last);
+            WriteBlock(block, counts, last);
             block.clear();
+            counts = SymbolCounts{};
+            counts.LitLen[kEndOfBlock] = 1;
             blockStart = begin;
         }
         if (last) break;
